@@ -1,0 +1,122 @@
+// The main window: the tree of groups and items at the left, the details
+// panel at the right, the menus and their keys, and the program-wide state
+// of the open document.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "database/model.h"
+#include "toolkit/controls.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/image_list.h"
+#include "toolkit/menu.h"
+#include "toolkit/services.h"
+#include "toolkit/tree_view.h"
+
+namespace tallykey {
+
+inline constexpr const char* kAppTitle = "Tallykey 0.4";
+inline constexpr const char* kUntitledFile = "Untitled.tkf";
+
+// Items of the main menu, numbered in template order.
+enum MainMenuItem : int {
+    MenuFile = 0, MenuNew = 1, MenuOpen = 3, MenuSave = 5, MenuSaveAs = 6, MenuExit = 8,
+    MenuEdit = 9, MenuChangePassword = 10, MenuClearClipboard = 11, MenuOptions = 13,
+    MenuHelp = 14, MenuContents = 15, MenuAbout = 17,
+};
+// Items of the tree's pop-up menu.
+enum TreeMenuItem : int {
+    PopupAddGroup = 0, PopupAddItem = 1, PopupEdit = 3, PopupDelete = 5,
+    PopupMoveUp = 7, PopupMoveDown = 8,
+};
+
+// Copy modes of CopyField.
+enum CopyMode : int { CopyQuick = 0, CopyLogin = 1, CopyPassword = 2, CopyWebLink = 3 };
+
+inline constexpr int kQuickCopyHotKeyId = 123457;
+
+class MainForm : public toolkit::Window {
+public:
+    // Builds the window with every control, menu and handler.
+    MainForm();
+    ~MainForm() override;
+
+    // Initialisation after construction: tray record, icons, settings, the
+    // password box per HidePass, the language texts.
+    void Initialize();
+
+    // --- controls, in order of creation ---
+    std::unique_ptr<toolkit::Menu> MainMenu;
+    std::unique_ptr<toolkit::ImageList> ButtonImages;
+    std::unique_ptr<toolkit::ImageList> NodeImages;
+    toolkit::FileDialog FileDialog;
+    std::unique_ptr<toolkit::Menu> TreeMenu;
+    std::unique_ptr<toolkit::TreeView> GroupTree;
+    std::unique_ptr<toolkit::Panel> DetailsPanel;
+    std::unique_ptr<toolkit::Label> LoginCaption;
+    std::unique_ptr<toolkit::Label> PasswordCaption;
+    std::unique_ptr<toolkit::Label> WebLinkCaption;
+    std::unique_ptr<toolkit::Label> CommentCaption;
+    std::unique_ptr<toolkit::Edit> FindBox;
+    std::unique_ptr<toolkit::Edit> LoginBox;
+    std::unique_ptr<toolkit::Edit> PasswordBox;
+    std::unique_ptr<toolkit::Edit> WebLinkBox;
+    std::unique_ptr<toolkit::Memo> CommentBox;
+    std::unique_ptr<toolkit::ImageButton> CopyLoginButton;
+    std::unique_ptr<toolkit::ImageButton> CopyPasswordButton;
+    std::unique_ptr<toolkit::ImageButton> OpenLinkButton;
+    std::unique_ptr<toolkit::ImageButton> FindButton;
+
+    // --- program-wide state ---
+    TDatabase Db;
+    std::string CurrentFile;
+    std::string MasterPassword;
+    bool Saved = false;
+    bool FirstShow = false;
+    toolkit::TrayIconData TrayIcon;
+    bool DeleteShortcutRemoved = false;
+    // Command-line arguments after the program name (first show looks at the first).
+    std::vector<std::string> Arguments;
+
+    bool SaveEnabled() const;
+    void SetSaveEnabled(bool enabled);
+
+    // --- document commands ---
+    void SetTitle();
+    void MarkChanged();
+    bool OpenDatabase(const std::string& path);
+    bool SaveDatabase(const std::string& path);
+    int AskSaveChanges(); // IDYES, IDNO or IDCANCEL
+    void CmdNew();
+    void CmdOpen();
+    void CmdSave();
+    void CmdSaveAs();
+    void CmdChangePassword();
+    void FirstShowStep();
+    void FilesDropped(const std::string& files);
+    bool CloseQuery(); // the close step; false keeps the window open
+
+    // --- tree and details ---
+    void RebuildTree();
+    void ShowDetails();
+    bool FindNode();
+    void TreeMenuPopup();
+    void TreeSelectionChanged();
+    void FindBoxFocused();
+
+    // --- tree editing commands ---
+    void CmdAddGroup();
+    void CmdAddItem();
+    void CmdEdit();
+    void CmdDelete();
+    void CmdMoveUp();
+    void CmdMoveDown();
+    bool RenameNode(toolkit::TreeNode node, const std::string& text);
+
+    // Re-creates (or re-styles) the password box, masked or plain, keeping its
+    // text, place and Enter reaction.
+    void RecreatePasswordBox(bool masked);
+};
+
+} // namespace tallykey

@@ -1,0 +1,33 @@
+// The program's settings: values in memory, loaded once and saved on close.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace toolkit { class Window; }
+
+namespace tallykey {
+
+struct TSettings {
+    bool HidePass = false;
+    std::string LangFile;
+    bool QuickCopy = false;
+    std::uint8_t QuickCopyItem = 0;
+    bool BeepOnCopy = false;
+    bool BeepWithCard = false;
+    bool MinOnCopy = false;
+    bool OnWebLink = false;
+    bool MinimizeToTray = false;
+};
+
+// The program-wide settings.
+TSettings& Settings();
+
+// The settings file: the executable's path with ".ini".
+std::string SettingsFilePath();
+
+// Loads (save = false) or saves every setting; `currentFile` is stored as
+// LastFile and the geometry is that of `mainWindow`.
+void TransferSettings(bool save, toolkit::Window& mainWindow, std::string& currentFile);
+
+} // namespace tallykey

@@ -1,0 +1,26 @@
+// 8-bit "ANSI" text and its conversion. The program keeps every text as the
+// bytes of a Windows code page; only the window system and the exchange
+// formats of the command-line tool see Unicode.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace toolkit {
+
+// The Windows code page that Windows would use for the user's locale
+// (LC_ALL, LC_CTYPE, then LANG): ru_RU gives 1251, en_US and de_DE 1252,
+// pl_PR 1250, el_GR 1253, tr_TR 1254, ... and "C"/unknown gives 1252.
+int SystemCodePage();
+int CodePageForLocale(std::string_view locale);
+
+// Bytes of the code page to UTF-8. Bytes the code page leaves undefined become U+FFFD.
+std::string AnsiToUtf8(std::string_view bytes, int codePage);
+// UTF-8 to the code page; characters the code page lacks (and invalid UTF-8) become "?".
+std::string Utf8ToAnsi(std::string_view utf8, int codePage);
+
+// The code page in use for everything the windows show (SystemCodePage() unless set).
+int CurrentCodePage();
+void SetCurrentCodePage(int codePage);
+
+} // namespace toolkit

@@ -1,0 +1,68 @@
+// The application object: stands for the program on the desktop, owns every
+// dialog, and runs the message loop.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/resources.h"
+
+namespace toolkit {
+
+class Window;
+
+class Application {
+public:
+    // One per process. Registers the program's font (Tahoma from fonts-wine
+    // where present) and installs the real platform services.
+    Application(int& argc, char** argv, const std::string& caption);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    static Application& Instance();
+    static bool Exists();
+
+    void SetCaption(const std::string& caption);
+    std::string Caption() const;
+    void SetIcon(const ResourceData& png);
+
+    // Shows `mainWindow` and runs the loop until it is closed; returns the exit code.
+    int Run(Window& mainWindow);
+    // Handles every event waiting in the queue, then returns.
+    void ProcessMessages();
+    void Sleep(int milliseconds);
+
+    // The system command to minimise: runs OnMinimize, then minimises the
+    // main window unless the handler hid it. Minimising from inside the
+    // handler does not run it again. A minimise from the title bar or the
+    // taskbar takes the same path.
+    void SendMinimizeCommand();
+    // The system command to restore, and showing / hiding the application's
+    // presence on the taskbar.
+    void Restore();
+    void Show();
+    void Hide();
+    bool IsMinimized() const;
+    std::function<void()> OnMinimize;
+
+    Window* MainWindow() const;
+
+    // Full path of the running executable, and the command-line arguments
+    // after the program name.
+    static std::string ExePath();
+    std::vector<std::string> Arguments() const;
+    // Screen size in pixels.
+    int ScreenWidth() const;
+    int ScreenHeight() const;
+
+    struct Impl;
+    Impl* impl() const { return impl_.get(); }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace toolkit

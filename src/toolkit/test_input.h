@@ -1,0 +1,34 @@
+// Input as a person gives it, sent through the real event path of the
+// platform (focus, accelerators, the window's Enter and Escape rules).
+// Used by tests; harmless elsewhere.
+#pragma once
+
+#include <string>
+
+#include "toolkit/types.h"
+
+namespace toolkit {
+
+class Control;
+class Window;
+
+namespace input {
+
+// A key press and release sent to the control that has the focus in `window`
+// (the window's accelerators see it first).
+void PressKey(Window& window, int vk, unsigned mods = ModNone);
+// Same, sent to a given control (which gets the focus first).
+void PressKeyOn(Control& control, int vk, unsigned mods = ModNone);
+// Types text (8-bit ANSI) into the focused control of `window`.
+void TypeText(Window& window, const std::string& text);
+// A left mouse click in the middle of the control.
+void ClickOn(Control& control);
+// The window's close box.
+void ClickCloseBox(Window& window);
+// Files dropped on the window (names joined by CR when several).
+void DropFiles(Window& window, const std::string& files);
+// Renders the window into a PNG file (for screenshots of offscreen windows).
+bool SaveScreenshot(Window& window, const std::string& pngPath);
+
+} // namespace input
+} // namespace toolkit
