@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds Tallykey and starts it. With a display the window opens; without
+# one the program runs under Xvfb and a screenshot is written.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYKEY_TESTS=OFF >/dev/null
+cmake --build build -j "$(nproc)" --target tallyk tkf
+
+# The demo database, password "demo", made from its JSON description.
+if [ ! -f build/demo.tkf ] || [ examples/demo.json -nt build/demo.tkf ]; then
+  rm -f build/demo.tkf
+  printf 'demo\n' | ./build/tkf import examples/demo.json build/demo.tkf --password-fd 0
+fi
+
+args=("$@")
+# On the first start (no settings yet) show the demo database.
+if [ ${#args[@]} -eq 0 ] && [ ! -f build/tallyk.ini ] && [ ! -f "${XDG_CONFIG_HOME:-$HOME/.config}/tallykey/tallyk.ini" ]; then
+  args=("$PWD/build/demo.tkf")
+fi
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec ./build/tallyk "${args[@]}"
+fi
+
+# No display: run under a virtual one and take a picture of it.
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/tallykey-runtime.XXXXXX)}"
+chmod 700 "$XDG_RUNTIME_DIR"
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $app $xvfb 2>/dev/null || true' EXIT
+for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY="$display" ./build/tallyk "${args[@]}" &
+app=$!
+sleep 3
+shot="$PWD/build/screenshot.png"
+DISPLAY="$display" import -window root "$shot"
+echo "No display found: Tallykey ran under Xvfb ($display)."
+echo "Screenshot: $shot"
