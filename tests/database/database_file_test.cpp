@@ -1,0 +1,469 @@
+#include "database/database_file.h"
+#include "database/decimal_text.h"
+#include "database/file_encryption.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace tallykey {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+const std::string kData = TALLYKEY_TEST_DATA;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string FromHex(const std::string& text) {
+    std::string out;
+    std::istringstream in(text);
+    std::string byte;
+    while (in >> byte)
+        out.push_back(static_cast<char>(std::stoi(byte, nullptr, 16)));
+    return out;
+}
+
+// A whole file from a plaintext, made with the stream operations directly, so that damaged
+// plaintexts can be put into files.
+std::string FileOf(const std::string& plain, std::string_view password, std::uint32_t length) {
+    MemoryStream in(plain), out;
+    const char header[4] = {static_cast<char>(length), static_cast<char>(length >> 8),
+                            static_cast<char>(length >> 16), static_cast<char>(length >> 24)};
+    out.Write(header, 4);
+    EncryptStream(in, 0, DatabaseKey(password), out);
+    return out.Take();
+}
+
+std::string FileOf(const std::string& plain, std::string_view password = "") {
+    return FileOf(plain, password, static_cast<std::uint32_t>(plain.size()));
+}
+
+// A model with everything a file can hold, to compare after a round trip.
+std::string Describe(const TDatabase& db) {
+    std::ostringstream s;
+    s << db.Groups.size() << "/" << db.Items.size() << "\n";
+    for (std::size_t g = 0; g < db.Groups.size(); ++g) {
+        s << "G[" << db.Groups[g].Title << "] " << db.Groups[g].Icon << " " << db.Groups[g].Expanded << "\n";
+        for (const auto& i : db.Items[g])
+            s << " I[" << i.Title << "|" << i.Login << "|" << i.Password << "|" << i.WebLink
+              << "|" << i.Comment << "] " << i.Icon << "\n";
+    }
+    return s.str();
+}
+
+TDatabase Sample() {
+    TDatabase db;
+    AppendGroup(db, "Mail", 3);
+    AppendItem(db, 0, "Box", "me", "", "", "x", 17);
+    AppendGroup(db, "Bank", -1);
+    db.Groups[1].Expanded = false;
+    AppendItem(db, 1, "", "", "", "", "", 0);
+    AppendItem(db, 1, "Card", "jo\xe9", "p\tw", "https://b.example", "line 1\r\nline 2\r\n", 2147483647);
+    AppendGroup(db, "Empty", 50);
+    return db;
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tallykey-db-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir, ec);
+    }
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    std::size_t Entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
+    std::string dir;
+};
+
+TEST(DecimalText, LenientReaderAndWriter) {
+    struct Case {
+        std::string text;
+        std::int32_t value;
+    } cases[] = {
+        {"", 0}, {"0", 0}, {"17", 17}, {"-1", -1}, {"+42", 42}, {"007", 7}, {"12abc", 12},
+        {"abc", 0}, {"-", 0}, {"+", 0}, {" 5", 0}, {"5 6", 5}, {"--5", 0}, {"+-5", 0},
+        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
+        {"2147483648", INT32_MIN},             // wraps
+        {"4294967297", 1},                     // 2^32 + 1 wraps to 1
+        {"99999999999999999999", 1661992959},  // 10^20 - 1 modulo 2^32, as signed
+        {"1\x00""2"s, 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadDecimal(c.text), c.value) << "text \"" << c.text << "\"";
+    EXPECT_EQ(WriteDecimal(0), "0");
+    EXPECT_EQ(WriteDecimal(-1), "-1");
+    EXPECT_EQ(WriteDecimal(INT32_MIN), "-2147483648");
+    for (std::int32_t v : {0, 1, -1, 17, INT32_MAX, INT32_MIN, -905})
+        EXPECT_EQ(ReadDecimal(WriteDecimal(v)), v);
+}
+
+TEST(Plaintext, ByteLayout) {
+    TDatabase example;
+    AppendGroup(example, "Mail", 3);
+    AppendItem(example, 0, "Box", "me", "", "", "x", 17);
+    EXPECT_EQ(BuildPlaintext(example), FromHex(Slurp(kData + "/example.plain.hex")));
+    EXPECT_EQ(BuildPlaintext(example).size(), 41u);
+
+    EXPECT_EQ(BuildPlaintext(TDatabase{}), "Authorization\0" "0\0"s);
+
+    // An item with every text empty still writes its six fields; a negative icon keeps its
+    // sign; the branch state comes from the callback, not from the flag.
+    TDatabase db;
+    AppendGroup(db, "G", -1);
+    AppendItem(db, 0, "", "", "", "", "", -12);
+    EXPECT_EQ(BuildPlaintext(db), "Authorization\0" "1\0" "G\0" "-1\0" "1\0" "1\0" "\0" "-12\0\0\0\0\0"s);
+    EXPECT_EQ(BuildPlaintext(db, [](const TGroup&) { return false; }),
+              "Authorization\0" "1\0" "G\0" "-1\0" "0\0" "1\0" "\0" "-12\0\0\0\0\0"s);
+}
+
+TEST(Plaintext, RoundTripRestoresEverythingButNodes) {
+    TDatabase db = Sample();
+    db.Groups[0].Node = 5;
+    db.Items[0][0].Node = 6;
+    TDatabase back;
+    ASSERT_TRUE(ParsePlaintext(BuildPlaintext(db), back));
+    EXPECT_EQ(Describe(back), Describe(db));
+    EXPECT_EQ(back.Groups[0].Node, NoNode);
+    EXPECT_EQ(back.Items[0][0].Node, NoNode);
+
+    // A branch written closed reads back closed whatever the flag was.
+    TDatabase closed;
+    ASSERT_TRUE(ParsePlaintext(BuildPlaintext(db, [](const TGroup& g) { return g.Title == "Bank"; }), closed));
+    EXPECT_FALSE(closed.Groups[0].Expanded);
+    EXPECT_TRUE(closed.Groups[1].Expanded);
+}
+
+TEST(Plaintext, LenientReadingOfDamagedText) {
+    TDatabase out;
+    AppendGroup(out, "keep", 1);
+    const std::string before = Describe(out);
+    EXPECT_FALSE(ParsePlaintext("", out));
+    EXPECT_FALSE(ParsePlaintext("Authorizatio", out));
+    EXPECT_FALSE(ParsePlaintext("authorization\0" "0\0"s, out));
+    EXPECT_FALSE(ParsePlaintext("Authorization \0" "0\0"s, out));
+    EXPECT_EQ(Describe(out), before);
+
+    // The marker alone, unterminated: an empty database.
+    ASSERT_TRUE(ParsePlaintext("Authorization", out));
+    EXPECT_TRUE(out.Groups.empty() && out.Items.empty());
+
+    // Missing fields read as empty texts and 0; only exactly "1" is an open branch.
+    ASSERT_TRUE(ParsePlaintext("Authorization\0" "2\0" "A\0" "7x\0" "01\0" "1\0" "T\0" "5\0" "L"s, out));
+    ASSERT_EQ(out.Groups.size(), 2u);
+    EXPECT_EQ(out.Groups[0].Icon, 7);
+    EXPECT_FALSE(out.Groups[0].Expanded);
+    ASSERT_EQ(out.Items[0].size(), 1u);
+    EXPECT_EQ(out.Items[0][0].Title, "T");
+    EXPECT_EQ(out.Items[0][0].Icon, 5);
+    EXPECT_EQ(out.Items[0][0].Login, "L");
+    EXPECT_EQ(out.Items[0][0].Password, "");
+    EXPECT_EQ(out.Items[0][0].Comment, "");
+    EXPECT_EQ(out.Groups[1].Title, "");
+    EXPECT_TRUE(out.Items[1].empty());
+
+    // Negative counts read as 0.
+    ASSERT_TRUE(ParsePlaintext("Authorization\0" "-3\0" "A\0"s, out));
+    EXPECT_TRUE(out.Groups.empty());
+    ASSERT_TRUE(ParsePlaintext("Authorization\0" "1\0" "A\0" "1\0" "1\0" "-5\0" "x\0"s, out));
+    ASSERT_EQ(out.Groups.size(), 1u);
+    EXPECT_TRUE(out.Items[0].empty());
+}
+
+TEST(Plaintext, HugeCountsAreCutToTheFieldsPresent) {
+    TDatabase out;
+    // Two fields after the count: one group of which title and icon are present.
+    ASSERT_TRUE(ParsePlaintext("Authorization\0" "2147483647\0" "A\0" "9\0"s, out));
+    ASSERT_EQ(out.Groups.size(), 1u);
+    EXPECT_EQ(out.Groups[0].Title, "A");
+    EXPECT_EQ(out.Groups[0].Icon, 9);
+
+    // Nine fields after the item count: two items, the second partly present.
+    ASSERT_TRUE(ParsePlaintext("Authorization\0" "1\0" "G\0" "0\0" "1\0" "1000000000\0"
+                               "a\0" "1\0" "b\0" "c\0" "d\0" "e\0" "f\0" "2\0" "g\0"s, out));
+    ASSERT_EQ(out.Items[0].size(), 2u);
+    EXPECT_EQ(out.Items[0][0].Comment, "e");
+    EXPECT_EQ(out.Items[0][1].Title, "f");
+    EXPECT_EQ(out.Items[0][1].Login, "g");
+
+    // A plaintext of many empty fields with huge counts everywhere stays linear.
+    std::string hostile = "Authorization\0" "2147483647\0"s;
+    for (int i = 0; i < 20000; ++i)
+        hostile += "t\0" "1\0" "1\0" "2147483647\0"s;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(ParsePlaintext(hostile, out));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    std::size_t items = 0;
+    for (const auto& list : out.Items)
+        items += list.size();
+    // Every record but a few trailing groups has at least one of its fields present.
+    EXPECT_LE(out.Groups.size() + items, 4u * 20000 + 1);
+}
+
+struct Fixture {
+    const char* name;
+    const char* password;
+};
+
+class Fixtures : public ::testing::TestWithParam<Fixture> {};
+
+TEST_P(Fixtures, ReadToTheExpectedPlaintextAndWriteBackByteForByte) {
+    const Fixture f = GetParam();
+    const std::string file = kData + "/" + f.name + ".tkf";
+    const std::string plain = FromHex(Slurp(kData + "/" + f.name + ".plain.hex"));
+    TDatabase db;
+    const ReadResult r = ReadDatabase(db, f.password, file);
+    ASSERT_EQ(r.status, ReadStatus::Success) << r.message;
+    EXPECT_EQ(BuildPlaintext(db), plain);
+    EXPECT_EQ(EncryptDatabase(db, f.password), Slurp(file));
+
+    TDatabase wrong;
+    AppendGroup(wrong, "untouched", 1);
+    EXPECT_EQ(ReadDatabase(wrong, std::string(f.password) + "?", file).status,
+              std::string(f.password).size() >= 16 ? ReadStatus::Success : ReadStatus::WrongPassword);
+}
+
+INSTANTIATE_TEST_SUITE_P(Database, Fixtures,
+                         ::testing::Values(Fixture{"example", ""}, Fixture{"empty", ""},
+                                           Fixture{"cyrillic-1251", "\xcf\xe0\xf0\xee\xeb\xfc"},
+                                           Fixture{"long-password", "correct horse battery staple"}),
+                         [](const auto& info) {
+                             std::string n = info.param.name;
+                             for (auto& c : n)
+                                 if (c == '-')
+                                     c = '_';
+                             return n;
+                         });
+
+TEST(DatabaseFile, FixtureContents) {
+    TDatabase db;
+    ASSERT_TRUE(ReadDatabase(db, "", kData + "/example.tkf").ok());
+    ASSERT_EQ(db.Groups.size(), 1u);
+    EXPECT_EQ(Describe(db), "1/1\nG[Mail] 3 1\n I[Box|me|||x] 17\n");
+
+    ASSERT_TRUE(ReadDatabase(db, "\xcf\xe0\xf0\xee\xeb\xfc", kData + "/cyrillic-1251.tkf").ok());
+    EXPECT_EQ(Describe(db), "2/2\nG[\xcf\xee\xf7\xf2\xe0] 5 1\n"
+                            " I[\xdf\xed\xe4\xe5\xea\xf1|\xe8\xe2\xe0\xed|\xd1\xe5\xea\xf0\xe5\xf2""42|"
+                            "mail.example.ru|\xe4\xe2\xe5\r\n\xf1\xf2\xf0\xee\xea\xe8] 17\n"
+                            "G[\xc1\xe0\xed\xea] -1 0\n");
+
+    // Only the first sixteen bytes of a password count.
+    ASSERT_TRUE(ReadDatabase(db, "correct horse ba", kData + "/long-password.tkf").ok());
+    EXPECT_EQ(Describe(db), "1/1\nG[Work] 0 0\n I[VPN|jdoe|p@ss w0rd!|https://vpn.example.com|] 50\n"
+                            " I[||||] 0\n");
+    EXPECT_EQ(ReadDatabase(db, "correct horse b", kData + "/long-password.tkf").status,
+              ReadStatus::WrongPassword);
+}
+
+TEST(DatabaseFile, FileSizesFollowThePlaintextLength) {
+    const std::string empty = EncryptDatabase(TDatabase{}, "");
+    ASSERT_EQ(empty.size(), 20u);
+    EXPECT_EQ(empty.substr(0, 4), "\x10\0\0\0"s);
+
+    // 17 bytes of plaintext: two blocks, 36 bytes; it reads as an empty database.
+    const std::string seventeen = FileOf("Authorization\0" "0\0" "x"s);
+    ASSERT_EQ(seventeen.size(), 36u);
+    EXPECT_EQ(seventeen.substr(0, 4), "\x11\0\0\0"s);
+    TDatabase db;
+    AppendGroup(db, "old", 0);
+    ASSERT_TRUE(ReadDatabaseBytes(db, "", seventeen).ok());
+    EXPECT_TRUE(db.Groups.empty());
+
+    const std::string example = EncryptDatabase(Sample(), "pw");
+    EXPECT_EQ(example, EncryptDatabase(Sample(), "pw")); // no random element
+    const std::size_t length = BuildPlaintext(Sample()).size();
+    EXPECT_EQ(example.size(), 4 + (length + 15) / 16 * 16);
+}
+
+TEST(DatabaseFile, DamagedFilesLeaveTheModelAlone) {
+    TDatabase db = Sample();
+    const std::string before = Describe(db);
+    const std::string good = EncryptDatabase(Sample(), "pw");
+
+    ReadResult r = ReadDatabaseBytes(db, "pw", good.substr(0, good.size() - 1));
+    EXPECT_EQ(r.status, ReadStatus::DecryptionError);
+    EXPECT_EQ(r.message, "Invalid buffer size for decryption");
+    EXPECT_EQ(ReadDatabaseBytes(db, "pw", good + "x").status, ReadStatus::DecryptionError);
+    for (std::size_t n : {0, 1, 3, 4})
+        EXPECT_EQ(ReadDatabaseBytes(db, "pw", good.substr(0, n)).status, ReadStatus::WrongPassword) << n;
+    EXPECT_EQ(ReadDatabaseBytes(db, "wrong", good).status, ReadStatus::WrongPassword);
+    EXPECT_EQ(Describe(db), before);
+
+    // A whole block cut off the end: the plaintext ends where the blocks end, and what
+    // is missing reads as empty.
+    TDatabase cut;
+    ASSERT_TRUE(ReadDatabaseBytes(cut, "pw", good.substr(0, 4 + 48)).ok());
+    EXPECT_EQ(cut.Groups[0].Title, "Mail");
+
+    // A length field smaller than the blocks: the plaintext stops at the stated length.
+    std::string shortLength = good;
+    shortLength[0] = 14;
+    shortLength[1] = shortLength[2] = shortLength[3] = 0;
+    ASSERT_TRUE(ReadDatabaseBytes(cut, "pw", shortLength).ok());
+    EXPECT_TRUE(cut.Groups.empty());
+    shortLength[0] = 13;
+    EXPECT_TRUE(ReadDatabaseBytes(cut, "pw", shortLength).ok());
+    shortLength[0] = 12;
+    EXPECT_EQ(ReadDatabaseBytes(cut, "pw", shortLength).status, ReadStatus::WrongPassword);
+
+    // Hostile counts behind a right marker: read quickly and cut.
+    const std::string hostile = FileOf("Authorization\0" "2000000000\0" "A\0" "1\0" "1\0" "2000000000\0"s, "pw",
+                                       0xffffffffu);
+    ASSERT_TRUE(ReadDatabaseBytes(cut, "pw", hostile).ok());
+    // The length field claims more than there is, so the six zero bytes that fill the
+    // last block are read as six empty fields: ten fields after the group count make
+    // three groups, and the first group's six remaining fields one item.
+    ASSERT_EQ(cut.Groups.size(), 3u);
+    EXPECT_EQ(cut.Groups[0].Title, "A");
+    EXPECT_EQ(cut.Items[0].size(), 1u);
+    EXPECT_TRUE(cut.Items[1].empty() && cut.Items[2].empty());
+}
+
+TEST_F(TempDir, ReadErrorsAreTheSystemsAndDistinctFromWrongPassword) {
+    TDatabase db = Sample();
+    const std::string before = Describe(db);
+    ReadResult r = ReadDatabase(db, "", Path("missing.tkf"));
+    EXPECT_EQ(r.status, ReadStatus::ReadError);
+    EXPECT_EQ(r.message, "No such file or directory");
+    r = ReadDatabase(db, "", dir);
+    EXPECT_EQ(r.status, ReadStatus::ReadError);
+    EXPECT_EQ(r.message, "Is a directory");
+
+    const std::string locked = Path("locked.tkf");
+    Spit(locked, Slurp(kData + "/example.tkf"));
+    ::chmod(locked.c_str(), 0);
+    if (::access(locked.c_str(), R_OK) == 0) {
+        EXPECT_TRUE(ReadDatabase(db, "", locked).ok()); // privileged: permissions do not apply
+        db = Sample();
+    } else {
+        r = ReadDatabase(db, "", locked);
+        EXPECT_EQ(r.status, ReadStatus::ReadError);
+        EXPECT_EQ(r.message, "Permission denied");
+    }
+    EXPECT_EQ(Describe(db), before);
+}
+
+TEST_F(TempDir, WriteThenReadRoundTrip) {
+    const std::string path = Path("db.tkf");
+    const TDatabase db = Sample();
+    WriteResult w = WriteDatabase(db, "p\xe4ss", path);
+    ASSERT_TRUE(w.ok) << w.message;
+    EXPECT_EQ(Slurp(path), EncryptDatabase(db, "p\xe4ss"));
+    TDatabase back;
+    ASSERT_TRUE(ReadDatabase(back, "p\xe4ss", path).ok());
+    EXPECT_EQ(Describe(back), Describe(db));
+
+    // The tree's branch states win over the flags.
+    ASSERT_TRUE(WriteDatabase(db, "p\xe4ss", path, [](const TGroup&) { return false; }).ok);
+    ASSERT_TRUE(ReadDatabase(back, "p\xe4ss", path).ok());
+    for (const auto& g : back.Groups)
+        EXPECT_FALSE(g.Expanded);
+
+    // Fixtures written again are byte-identical.
+    for (const char* name : {"example", "empty"}) {
+        TDatabase f;
+        ASSERT_TRUE(ReadDatabase(f, "", kData + "/" + name + ".tkf").ok());
+        ASSERT_TRUE(WriteDatabase(f, "", Path(name)).ok);
+        EXPECT_EQ(Slurp(Path(name)), Slurp(kData + "/" + name + ".tkf")) << name;
+    }
+    EXPECT_EQ(Entries(), 3u); // no temporary file left behind
+}
+
+TEST_F(TempDir, NewFilesArePrivateAndReplacedFilesKeepTheirPermissions) {
+    const std::string fresh = Path("fresh.tkf");
+    const mode_t oldMask = ::umask(0);
+    const bool ok = WriteDatabase(Sample(), "", fresh).ok;
+    ::umask(oldMask);
+    ASSERT_TRUE(ok);
+    struct stat st {};
+    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    const std::string shared = Path("shared.tkf");
+    Spit(shared, "old");
+    ::chmod(shared.c_str(), 0644);
+    ASSERT_TRUE(WriteDatabase(Sample(), "", shared).ok);
+    ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(Slurp(shared), EncryptDatabase(Sample(), ""));
+
+    // Through a symbolic link the link stays and its target gets the new contents.
+    const std::string link = Path("link.tkf");
+    ASSERT_EQ(::symlink(shared.c_str(), link.c_str()), 0);
+    TDatabase other;
+    AppendGroup(other, "via link", 2);
+    ASSERT_TRUE(WriteDatabase(other, "", link).ok);
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Slurp(shared), EncryptDatabase(other, ""));
+}
+
+TEST_F(TempDir, AFailedWriteLeavesTheOldFileAndNoTemporary) {
+    const std::string path = Path("keep.tkf");
+    const std::string original = Slurp(kData + "/example.tkf");
+    Spit(path, original);
+
+    // The disk refuses more than 64 bytes (a file-size limit in a child process).
+    TDatabase big = Sample();
+    for (int i = 0; i < 50; ++i)
+        AppendItem(big, 0, "entry", "login", "password", "https://example.com", "", 17);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const WriteResult w = WriteDatabase(big, "", path);
+        ::_exit(!w.ok && w.message == "File too large" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write did not fail as expected";
+    EXPECT_EQ(Slurp(path), original);
+    EXPECT_EQ(Entries(), 1u);
+
+    // Targets that cannot be replaced.
+    fs::create_directory(Path("folder"));
+    WriteResult w = WriteDatabase(big, "", Path("folder"));
+    EXPECT_FALSE(w.ok);
+    EXPECT_EQ(w.message, "Is a directory");
+    w = WriteDatabase(big, "", Path("no/such/folder.tkf"));
+    EXPECT_FALSE(w.ok);
+    EXPECT_EQ(w.message, "No such file or directory");
+    EXPECT_TRUE(fs::is_empty(Path("folder")));
+    EXPECT_EQ(Entries(), 2u);
+    EXPECT_EQ(Slurp(path), original);
+}
+
+} // namespace
+} // namespace tallykey
