@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "database/model.h"
 #include "toolkit/controls.h"
@@ -93,6 +94,10 @@ public:
     void CmdSave();
     void CmdSaveAs();
     void CmdChangePassword();
+    // Save and Save As with their outcome: false when nothing was written
+    // (the name dialog cancelled or the write failed).
+    bool SaveDocument();
+    bool SaveDocumentAs();
     void FirstShowStep();
     void FilesDropped(const std::string& files);
     bool CloseQuery(); // the close step; false keeps the window open
@@ -117,6 +122,15 @@ public:
     // Re-creates (or re-styles) the password box, masked or plain, keeping its
     // text, place and Enter reaction.
     void RecreatePasswordBox(bool masked);
+
+private:
+    void CreateControls();
+    void BindEvents();
+    // The platform services whose events were bound here, released again on destruction.
+    toolkit::HotKeys* boundHotKeys_ = nullptr;
+    toolkit::TrayIcon* boundTrayIcon_ = nullptr;
+    // Counts the tree's selection reports, to see whether clearing it reported one.
+    unsigned selectionReports_ = 0;
 };
 
 } // namespace tallykey

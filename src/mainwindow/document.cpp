@@ -1,0 +1,214 @@
+// The document: which file is open, its master password, unsaved changes,
+// and the commands that create, open, save and re-key it.
+#include <filesystem>
+#include <memory>
+
+#include "database/database_file.h"
+#include "database/secure_wipe.h"
+#include "editors/password_form.h"
+#include "mainwindow/main_form.h"
+#include "mainwindow/text_utils.h"
+#include "preferences/language.h"
+
+namespace tallykey {
+
+namespace {
+
+constexpr unsigned kOpenOptions =
+    toolkit::FileDialog::FileMustExist | toolkit::FileDialog::PathMustExist |
+    toolkit::FileDialog::HideReadOnly;
+constexpr unsigned kSaveOptions = toolkit::FileDialog::PathMustExist |
+                                  toolkit::FileDialog::HideReadOnly |
+                                  toolkit::FileDialog::OverwritePrompt;
+
+bool IsExistingFile(const std::string& path) {
+    if (path.empty())
+        return false;
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+}
+
+} // namespace
+
+void MainForm::SetTitle() {
+    SetCaption("[" + FileNamePart(CurrentFile) + "] - " + kAppTitle);
+}
+
+void MainForm::MarkChanged() {
+    SetSaveEnabled(true);
+    Saved = false;
+}
+
+bool MainForm::OpenDatabase(const std::string& path) {
+    std::string password;
+    ReadResult result = ReadDatabase(Db, password, path);
+    while (result.status == ReadStatus::WrongPassword) {
+        int answer;
+        {
+            auto prompt = std::make_unique<PasswordForm>();
+            prompt->SetCaption("[" + FileNamePart(path) + "] - " + prompt->Caption());
+            answer = prompt->ShowModal();
+            if (answer == toolkit::ResultOK)
+                password = prompt->Password();
+        }
+        if (answer != toolkit::ResultOK)
+            return false;
+        result = ReadDatabase(Db, password, path);
+        if (result.status == ReadStatus::WrongPassword) {
+            SecureWipe(password);
+            const TMessageTexts& texts = MessageTexts();
+            toolkit::MessageBox(nullptr, texts.WWrongPass, texts.WWrongPassTitle,
+                                toolkit::MB_OK | toolkit::MB_ICONSTOP);
+        }
+    }
+    if (result.status == ReadStatus::DecryptionError) {
+        SecureWipe(password);
+        toolkit::MessageBox(nullptr, result.message, kAppTitle,
+                            toolkit::MB_OK | toolkit::MB_ICONSTOP);
+        return false;
+    }
+    if (result.status == ReadStatus::ReadError) {
+        // Not a password problem, so asking for the password again would not help.
+        SecureWipe(password);
+        toolkit::MessageBox(nullptr, "Cannot read '" + path + "': " + result.message, kAppTitle,
+                            toolkit::MB_OK | toolkit::MB_ICONSTOP);
+        return false;
+    }
+
+    RebuildTree();
+    CurrentFile = path;
+    SecureWipe(MasterPassword);
+    MasterPassword = std::move(password);
+    SetTitle();
+    SetSaveEnabled(false);
+    Saved = true;
+    return true;
+}
+
+bool MainForm::SaveDatabase(const std::string& path) {
+    // The file keeps the branch states the tree shows now, not the flags of the last rebuild.
+    const BranchOpen branchOpen = [this](const TGroup& group) {
+        if (group.Node != NoNode && GroupTree->Exists(group.Node))
+            return GroupTree->IsExpanded(group.Node);
+        return group.Expanded;
+    };
+    const WriteResult result = WriteDatabase(Db, MasterPassword, path, branchOpen);
+    if (!result.ok) {
+        toolkit::MessageBox(this, "Encryption failed!", kAppTitle, toolkit::MB_OK);
+        return false;
+    }
+    CurrentFile = path;
+    SetTitle();
+    SetSaveEnabled(false);
+    Saved = true;
+    return true;
+}
+
+int MainForm::AskSaveChanges() {
+    if (Saved || !SaveEnabled() || CurrentFile.empty())
+        return toolkit::IDNO;
+    const TMessageTexts& texts = MessageTexts();
+    const int answer =
+        toolkit::MessageBox(this, texts.QSave + " '" + CurrentFile + "'?", texts.QSaveTitle,
+                            toolkit::MB_YESNOCANCEL | toolkit::MB_ICONQUESTION);
+    if (answer == toolkit::IDYES)
+        // Changes that could not be saved must not be dropped by the caller.
+        return SaveDocument() ? toolkit::IDYES : toolkit::IDCANCEL;
+    return answer == toolkit::IDNO ? toolkit::IDNO : toolkit::IDCANCEL;
+}
+
+void MainForm::CmdNew() {
+    const TMessageTexts& texts = MessageTexts();
+    if (toolkit::MessageBox(this, texts.QNew, texts.QNewTitle,
+                            toolkit::MB_YESNO | toolkit::MB_ICONQUESTION) != toolkit::IDYES)
+        return;
+    CurrentFile = kUntitledFile;
+    SetTitle();
+    SetSaveEnabled(false);
+    Saved = true;
+    ClearDatabase(Db);
+    RebuildTree();
+}
+
+void MainForm::CmdOpen() {
+    if (AskSaveChanges() == toolkit::IDCANCEL)
+        return;
+    FileDialog.SetOptions(kOpenOptions);
+    FileDialog.SetFileName(CurrentFile);
+    if (!FileDialog.Execute(toolkit::FileDialog::Mode::Open))
+        return;
+    OpenDatabase(FileDialog.FileName());
+}
+
+bool MainForm::SaveDocument() {
+    // A database never saved has no folder yet: ask for a name rather than
+    // write into whatever the working directory happens to be.
+    if (CurrentFile.empty() || CurrentFile == kUntitledFile)
+        return SaveDocumentAs();
+    return SaveDatabase(CurrentFile);
+}
+
+bool MainForm::SaveDocumentAs() {
+    FileDialog.SetOptions(kSaveOptions);
+    FileDialog.SetFileName(CurrentFile);
+    if (!FileDialog.Execute(toolkit::FileDialog::Mode::Save))
+        return false;
+    return SaveDatabase(FileDialog.FileName());
+}
+
+void MainForm::CmdSave() { SaveDocument(); }
+
+void MainForm::CmdSaveAs() { SaveDocumentAs(); }
+
+void MainForm::CmdChangePassword() {
+    // Each prompt is a fresh dialog, gone as soon as its text is read.
+    auto ask = [](const std::string& caption, std::string& entry) {
+        PasswordForm prompt;
+        prompt.SetCaption(caption);
+        if (prompt.ShowModal() != toolkit::ResultOK)
+            return false;
+        entry = prompt.Password();
+        return true;
+    };
+    std::string first;
+    std::string second;
+    if (!ask(ChangeCaption(), first) || !ask(RetypeCaption(), second)) {
+        SecureWipe(first);
+        return;
+    }
+    if (first == second) {
+        SecureWipe(MasterPassword);
+        MasterPassword = std::move(first);
+        MarkChanged();
+    } else {
+        const TMessageTexts& texts = MessageTexts();
+        toolkit::MessageBox(this, texts.WMatchError, texts.WMatchErrorTitle,
+                            toolkit::MB_OK | toolkit::MB_ICONEXCLAMATION);
+        SecureWipe(first);
+    }
+    SecureWipe(second);
+}
+
+void MainForm::FirstShowStep() {
+    const std::string lastFile = CurrentFile;
+    CurrentFile = kUntitledFile;
+    SetTitle();
+    SetSaveEnabled(false);
+    const std::string argument = Arguments.empty() ? std::string() : Unquote(Arguments.front());
+    if (IsExistingFile(argument))
+        OpenDatabase(argument);
+    else if (IsExistingFile(lastFile))
+        OpenDatabase(lastFile);
+}
+
+void MainForm::FilesDropped(const std::string& files) {
+    if (FoldAsciiCase(files) == FoldAsciiCase(CurrentFile))
+        return;
+    if (AskSaveChanges() == toolkit::IDCANCEL)
+        return;
+    // Several names come joined by CR and so name no single file.
+    if (IsExistingFile(files))
+        OpenDatabase(files);
+}
+
+} // namespace tallykey
