@@ -6,6 +6,7 @@
 namespace tallykey {
 
 class MainForm;
+class OptionsDialog;
 
 // The texts of the main window's questions and warnings, and the help file name.
 struct TMessageTexts {
@@ -26,23 +27,42 @@ TMessageTexts& MessageTexts();
 
 // The folder of the running executable, with a trailing separator.
 std::string ProgramFolder();
+// Puts another folder in its place (tests); empty goes back to the real one.
+void SetProgramFolder(const std::string& folder);
 
-// One section of the language file in use. When no file is in use
-// InUse() is false and Read gives nothing.
+// True when `path` names an existing ordinary file: only then is a language
+// file in use. An empty path, a missing file or a folder mean built-in English.
+bool LanguageFileInUse(const std::string& path);
+
+// One section of the language file in use (the setting LangFile), read from
+// the file once when the object is made. When no file is in use InUse() is
+// false and Read gives the default. A file that starts with the UTF-8
+// byte-order mark is converted to the code page in use.
 class LanguageSection {
 public:
     explicit LanguageSection(const std::string& section);
     bool InUse() const { return inUse_; }
-    // The key's text, or the default when the key is missing.
+    // The key's text (at most 4095 characters), or the default when the key is missing.
     std::string Read(const std::string& key, const std::string& defaultText = {}) const;
 
 private:
     std::string path_;
     std::string section_;
     bool inUse_ = false;
+    bool utf8_ = false;
+    std::string text_;
 };
+
+// Sets a caption (label, button, check box, group box, window) to the
+// key's text, empty when the key is missing. Call only when InUse().
+template <class Captioned>
+void ApplyText(const LanguageSection& section, Captioned& control, const std::string& key) {
+    control.SetCaption(section.Read(key));
+}
 
 // Loads section "Main Form" into the main window and the message texts.
 void ApplyMainFormTexts(MainForm& form);
+// Loads section "Options Form" into the open options dialog.
+void ApplyOptionsFormTexts(OptionsDialog& dialog);
 
 } // namespace tallykey

@@ -1,9 +1,53 @@
 // The options dialog ("Configuration").
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/controls.h"
+
 namespace tallykey {
 
 class MainForm;
+
+class OptionsDialog : public toolkit::Window {
+public:
+    // Builds the dialog and fills it from the settings in memory.
+    explicit OptionsDialog(MainForm& form);
+    ~OptionsDialog() override;
+
+    // In creation order, which is also the Tab order.
+    std::unique_ptr<toolkit::Label> LanguageLabel;
+    std::unique_ptr<toolkit::CheckBox> QuickCopyCheck;
+    std::unique_ptr<toolkit::ComboBox> QuickCopyList;
+    std::unique_ptr<toolkit::CheckBox> MinimizeCheck;
+    std::unique_ptr<toolkit::CheckBox> FiletypeCheck;
+    std::unique_ptr<toolkit::CheckBox> HidePassCheck;
+    std::unique_ptr<toolkit::CheckBox> MinimizeToTrayCheck;
+    std::unique_ptr<toolkit::GroupBox> SoundGroup;
+    std::unique_ptr<toolkit::CheckBox> BeepOnCopyCheck;
+    std::unique_ptr<toolkit::RadioButton> BeepSoundcardRadio;
+    std::unique_ptr<toolkit::RadioButton> BeepSpeakerRadio;
+    std::unique_ptr<toolkit::GroupBox> WebLinkGroup;
+    std::unique_ptr<toolkit::RadioButton> WebGoToPageRadio;
+    std::unique_ptr<toolkit::RadioButton> WebCopyAddressRadio;
+    std::unique_ptr<toolkit::ComboBox> LanguageList;
+    std::unique_ptr<toolkit::Button> CloseButton;
+
+private:
+    void FillLanguageList();
+    void LoadSettings();
+    void FiletypeClicked();
+    void HidePassClicked();
+    void LanguageChanged();
+    void CloseClicked();
+
+    MainForm& form_;
+};
+
+// The "*.lng" files in the program's folder, by name.
+std::vector<std::string> LanguageFileNames();
 
 // Creates the dialog, shows it modally and destroys it.
 void ShowOptions(MainForm& form);

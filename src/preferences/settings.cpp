@@ -1,19 +1,112 @@
 #include "preferences/settings.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <system_error>
+
+#include "preferences/ini_file.h"
+#include "toolkit/application.h"
 #include "toolkit/controls.h"
 
 namespace tallykey {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string& PathOverride() {
+    static std::string path;
+    return path;
+}
+
+// Whether a file can be made in `folder`: the settings are written through
+// a temporary file and a rename, so the folder itself must take new files.
+bool FolderTakesFiles(const fs::path& folder) {
+    std::mt19937 names{std::random_device{}()};
+    fs::path probe = folder / (".tallyk-probe-" + std::to_string(names() % 1000000u));
+    std::FILE* f = std::fopen(probe.c_str(), "wbx");
+    if (!f)
+        return false;
+    std::fclose(f);
+    std::error_code ec;
+    fs::remove(probe, ec);
+    return true;
+}
+
+fs::path UserConfigFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && *config == '/') // the base directory spec ignores relative paths
+        return fs::path(config) / "tallykey";
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return fs::path(home) / ".config" / "tallykey";
+    return {};
+}
+
+std::string DecideSettingsFilePath() {
+    fs::path beside = fs::path(toolkit::Application::ExePath()).replace_extension(".ini");
+    if (FolderTakesFiles(beside.parent_path()))
+        return beside.string();
+    fs::path folder = UserConfigFolder();
+    if (folder.empty())
+        return beside.string();
+    std::error_code ec;
+    if (fs::create_directories(folder, ec))
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+    return (folder / beside.filename()).string();
+}
+
+} // namespace
 
 TSettings& Settings() {
     static TSettings settings;
     return settings;
 }
 
-std::string SettingsFilePath() { return {}; }
+std::string SettingsFilePath() {
+    if (!PathOverride().empty())
+        return PathOverride();
+    static const std::string decided = DecideSettingsFilePath();
+    return decided;
+}
 
-void TransferSettings(bool save, toolkit::Window&, std::string&) {
+void SetSettingsFilePath(const std::string& path) { PathOverride() = path; }
+
+void TransferSettings(bool save, toolkit::Window& mainWindow, std::string& currentFile) {
+    IniSection ini(SettingsFilePath(), "Settings",
+                   save ? IniSection::Direction::Write : IniSection::Direction::Read);
+    TSettings& s = Settings();
+
+    s.HidePass = ini.ExchangeBool("HidePass", save ? s.HidePass : true);
+    currentFile = ini.ExchangeString("LastFile", currentFile);
+    s.LangFile = ini.ExchangeString("LangFile", s.LangFile);
+
+    // The outer rectangle, each edge set at once. Saving hands back the
+    // window's own values, so the window is only touched when loading.
+    const int left = ini.ExchangeInt("Left", mainWindow.OuterRect().left);
     if (!save)
-        Settings().HidePass = true;
+        mainWindow.SetOuterLeft(left);
+    const int top = ini.ExchangeInt("Top", mainWindow.OuterRect().top);
+    if (!save)
+        mainWindow.SetOuterTop(top);
+    const int height = ini.ExchangeInt("Height", mainWindow.OuterRect().height);
+    if (!save)
+        mainWindow.SetOuterHeight(height);
+    const int width = ini.ExchangeInt("Width", mainWindow.OuterRect().width);
+    if (!save)
+        mainWindow.SetOuterWidth(width);
+
+    s.QuickCopy = ini.ExchangeBool("QuickCopy", s.QuickCopy);
+    // Only the low 8 bits are kept: 261 reads as 5.
+    s.QuickCopyItem = static_cast<std::uint8_t>(ini.ExchangeInt("QuickCopyItem", s.QuickCopyItem));
+    s.BeepOnCopy = ini.ExchangeBool("BeepOnCopy", s.BeepOnCopy);
+    s.BeepWithCard = ini.ExchangeBool("BeepWithCard", s.BeepWithCard);
+    s.MinOnCopy = ini.ExchangeBool("MinOnCopy", s.MinOnCopy);
+    s.OnWebLink = ini.ExchangeBool("OnWebLink", s.OnWebLink);
+    s.MinimizeToTray = ini.ExchangeBool("MinimizeToTray", s.MinimizeToTray);
 }
 
 } // namespace tallykey

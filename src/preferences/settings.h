@@ -23,8 +23,13 @@ struct TSettings {
 // The program-wide settings.
 TSettings& Settings();
 
-// The settings file: the executable's path with ".ini".
+// The settings file: the executable's path with ".ini". Where the
+// executable's folder cannot be written, the same file name in
+// $XDG_CONFIG_HOME/tallykey/ (~/.config/tallykey/) instead, for reading and
+// writing alike. Decided once per run.
 std::string SettingsFilePath();
+// Uses `path` from now on (tests); empty goes back to the decision above.
+void SetSettingsFilePath(const std::string& path);
 
 // Loads (save = false) or saves every setting; `currentFile` is stored as
 // LastFile and the geometry is that of `mainWindow`.
