@@ -1,0 +1,314 @@
+// tkf: the command-line companion for Tallykey database files.
+#include "database/aes.h"
+#include "database/database_file.h"
+#include "database/secure_wipe.h"
+#include "tools/tkf/exchange.h"
+#include "tools/tkf/password_input.h"
+#include "toolkit/ansi_text.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using tallykey::ReadStatus;
+using tallykey::TDatabase;
+
+// Exit codes; check documents 0..3 as its answer.
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;       // cannot read or write a file, bad input
+constexpr int ExitWrongPassword = 2;
+constexpr int ExitDamaged = 3;
+constexpr int ExitUsage = 64;
+
+const char* const Help = R"(Usage: tkf COMMAND [OPTIONS]
+
+Commands:
+  show FILE                 print the groups and items of FILE (passwords hidden)
+  export FILE --format F    write FILE's contents to standard output as F: json or csv
+  import INPUT OUT.tkf      make the database OUT.tkf from a JSON or CSV file (the format
+                            is taken from --format, INPUT's extension or its content;
+                            INPUT "-" is standard input)
+  check FILE                only test the password: exit 0 right, 2 wrong, 3 damaged
+                            file, 1 cannot read the file
+  passwd FILE               encrypt FILE again under a new password
+
+Options:
+  --reveal                  show: print the passwords too
+  --format json|csv         export: required; import: overrides the detection
+  --force                   import: replace OUT.tkf if it exists
+  --password-fd N           read the file's password from descriptor N: its first line,
+                            without the line break (an empty line is the empty password)
+  --new-password-fd N       import, passwd: read the new password from descriptor N (its
+                            first line). Without it the new password is the next line
+                            of --password-fd (for import, whose file has no password
+                            yet, its first line); without either it is asked twice on
+                            the terminal
+  --codepage N              the Windows code page of the database's texts (default: the
+                            one Windows uses for this locale, from LC_ALL/LC_CTYPE/LANG)
+  -h, --help                this text
+
+Passwords are never taken from the command line. On a terminal they are asked without
+echo; a file whose password is empty opens without asking. Passwords typed as UTF-8
+are converted to the code page, as the program on Windows sees them; only their first
+16 bytes make the key.
+JSON and CSV are UTF-8. CSV has no icons, branch states or groups without items.
+Exit codes: 0 success, 1 failure, 2 wrong password, 3 damaged file, 64 wrong usage.
+)";
+
+struct Options {
+    std::string command;
+    std::vector<std::string> files;
+    bool reveal = false;
+    bool force = false;
+    std::optional<std::string> format;
+    int passwordFd = -1;
+    int newPasswordFd = -1;
+    std::optional<int> codePage;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Failure : public std::runtime_error {
+public:
+    Failure(int code, const std::string& what) : std::runtime_error(what), code(code) {}
+    int code;
+};
+
+int Number(const std::string& option, const std::string& text, int minimum, int maximum) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < minimum || value > maximum)
+        throw UsageError(option + " needs a number from " + std::to_string(minimum) + " to " +
+                         std::to_string(maximum) + ", not \"" + text + "\"");
+    return value;
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                inlineValue = arg.substr(eq + 1);
+                arg.resize(eq);
+            }
+        }
+        const auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= argc)
+                throw UsageError(arg + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            o.command = "help";
+            return o;
+        } else if (arg == "--reveal") {
+            o.reveal = true;
+        } else if (arg == "--force") {
+            o.force = true;
+        } else if (arg == "--format") {
+            o.format = value();
+            if (*o.format != "json" && *o.format != "csv")
+                throw UsageError("--format is json or csv, not \"" + *o.format + "\"");
+        } else if (arg == "--password-fd") {
+            o.passwordFd = Number(arg, value(), 0, 1 << 20);
+        } else if (arg == "--new-password-fd") {
+            o.newPasswordFd = Number(arg, value(), 0, 1 << 20);
+        } else if (arg == "--codepage") {
+            o.codePage = Number(arg, value(), 1, 65535);
+        } else if (arg == "--password" || arg == "-p") {
+            throw UsageError("passwords are not taken from the command line; use --password-fd N");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError("unknown option " + arg);
+        } else if (o.command.empty()) {
+            o.command = arg;
+        } else {
+            o.files.push_back(arg);
+        }
+    }
+    return o;
+}
+
+void NeedFiles(const Options& o, std::size_t count, const char* what) {
+    if (o.files.size() != count)
+        throw UsageError(o.command + " needs " + what);
+}
+
+void Refuse(bool used, const Options& o, const char* option) {
+    if (used)
+        throw UsageError(std::string(option) + " does not apply to " + o.command);
+}
+
+// Opens FILE as the program does: the empty password first when none is given on a
+// descriptor, then the password asked for.
+TDatabase Open(const std::string& path, tkf::PasswordInput& passwords) {
+    TDatabase db;
+    tallykey::ReadResult r;
+    if (passwords.FromTerminal()) {
+        r = tallykey::ReadDatabase(db, "", path);
+        if (r.status == ReadStatus::WrongPassword) {
+            std::string password = passwords.Current(path);
+            r = tallykey::ReadDatabase(db, password, path);
+            tallykey::SecureWipe(password);
+        }
+    } else {
+        std::string password = passwords.Current(path);
+        r = tallykey::ReadDatabase(db, password, path);
+        tallykey::SecureWipe(password);
+    }
+    switch (r.status) {
+    case ReadStatus::Success:
+        return db;
+    case ReadStatus::WrongPassword:
+        throw Failure(ExitWrongPassword, path + ": wrong password");
+    case ReadStatus::DecryptionError:
+        throw Failure(ExitDamaged, path + ": damaged file: " + r.message);
+    case ReadStatus::ReadError:
+        break;
+    }
+    throw Failure(ExitFailure, path + ": " + r.message);
+}
+
+void WriteOut(const std::string& text) {
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::cout.flush();
+    if (!std::cout)
+        throw Failure(ExitFailure, std::string("cannot write the output: ") + std::strerror(errno));
+}
+
+std::string ReadInput(const std::string& path) {
+    std::ostringstream s;
+    if (path == "-") {
+        s << std::cin.rdbuf();
+        if (std::cin.bad())
+            throw Failure(ExitFailure, "cannot read standard input");
+        return s.str();
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        throw Failure(ExitFailure, path + ": " + std::strerror(EISDIR));
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Failure(ExitFailure, path + ": " + std::strerror(errno));
+    s << in.rdbuf();
+    if (in.bad())
+        throw Failure(ExitFailure, path + ": " + std::strerror(errno));
+    return s.str();
+}
+
+void WriteDatabaseFile(const TDatabase& db, const std::string& password, const std::string& path) {
+    if (password.size() > tallykey::AesKeySize)
+        std::cerr << "tkf: note: only the first 16 bytes of the password make the key\n";
+    const tallykey::WriteResult w = tallykey::WriteDatabase(db, password, path);
+    if (!w.ok)
+        throw Failure(ExitFailure, path + ": cannot write: " + w.message);
+}
+
+int Run(const Options& o) {
+    const int codePage = o.codePage ? *o.codePage : toolkit::SystemCodePage();
+    tkf::PasswordInput passwords(o.passwordFd, o.newPasswordFd, codePage);
+    const std::string& command = o.command;
+    if (command != "import" && command != "passwd")
+        Refuse(o.newPasswordFd >= 0, o, "--new-password-fd");
+    if (command != "import")
+        Refuse(o.force, o, "--force");
+    if (command != "show")
+        Refuse(o.reveal, o, "--reveal");
+    if (command != "export" && command != "import")
+        Refuse(o.format.has_value(), o, "--format");
+
+    if (command == "show") {
+        NeedFiles(o, 1, "one database file");
+        const TDatabase db = Open(o.files[0], passwords);
+        WriteOut(tkf::ShowText(db, codePage, o.reveal));
+        return ExitOk;
+    }
+    if (command == "export") {
+        NeedFiles(o, 1, "one database file");
+        if (!o.format)
+            throw UsageError("export needs --format json or --format csv");
+        const TDatabase db = Open(o.files[0], passwords);
+        WriteOut(*o.format == "json" ? tkf::ExportJson(db, codePage) : tkf::ExportCsv(db, codePage));
+        return ExitOk;
+    }
+    if (command == "check") {
+        NeedFiles(o, 1, "one database file");
+        Open(o.files[0], passwords);
+        WriteOut(o.files[0] + ": the password is right\n");
+        return ExitOk;
+    }
+    if (command == "import") {
+        NeedFiles(o, 2, "an input file and the database file to make");
+        const std::string& input = o.files[0];
+        const std::string& output = o.files[1];
+        if (!o.force && ::access(output.c_str(), F_OK) == 0)
+            throw Failure(ExitFailure, output + ": exists; add --force to replace it");
+        const std::string text = ReadInput(input);
+        const tkf::Format format = o.format ? (*o.format == "json" ? tkf::Format::Json : tkf::Format::Csv)
+                                            : tkf::DetectFormat(input == "-" ? "" : input, text);
+        TDatabase db;
+        try {
+            db = format == tkf::Format::Json ? tkf::ImportJson(text, codePage) : tkf::ImportCsv(text, codePage);
+        } catch (const tkf::ImportError& e) {
+            throw Failure(ExitFailure, input + ": " + e.what());
+        }
+        std::string password = passwords.New();
+        WriteDatabaseFile(db, password, output);
+        tallykey::SecureWipe(password);
+        return ExitOk;
+    }
+    if (command == "passwd") {
+        NeedFiles(o, 1, "one database file");
+        const TDatabase db = Open(o.files[0], passwords);
+        std::string password = passwords.New();
+        WriteDatabaseFile(db, password, o.files[0]);
+        tallykey::SecureWipe(password);
+        return ExitOk;
+    }
+    if (command.empty())
+        throw UsageError("no command given (try tkf --help)");
+    throw UsageError("unknown command \"" + command + "\" (try tkf --help)");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const Options o = Parse(argc, argv);
+        if (o.command == "help") {
+            std::cout << Help;
+            return ExitOk;
+        }
+        return Run(o);
+    } catch (const UsageError& e) {
+        std::cerr << "tkf: " << e.what() << "\n";
+        return ExitUsage;
+    } catch (const Failure& e) {
+        std::cerr << "tkf: " << e.what() << "\n";
+        return e.code;
+    } catch (const tkf::PasswordError& e) {
+        std::cerr << "tkf: " << e.what() << "\n";
+        return ExitFailure;
+    } catch (const std::exception& e) {
+        std::cerr << "tkf: " << e.what() << "\n";
+        return ExitFailure;
+    }
+}

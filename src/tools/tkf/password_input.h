@@ -1,0 +1,34 @@
+// Where tkf gets passwords: the terminal without echo, or lines read from descriptors.
+// Never the command line, where other users could see them.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tkf {
+
+class PasswordError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class PasswordInput {
+public:
+    // -1 for a descriptor means "ask on the terminal".
+    PasswordInput(int passwordFd, int newPasswordFd, int codePage);
+
+    bool FromTerminal() const { return passwordFd_ < 0; }
+    // The password of an existing file: the next line of --password-fd, else asked once.
+    std::string Current(const std::string& file);
+    // A new password: the first line of --new-password-fd, else the next line of
+    // --password-fd, else asked twice on the terminal (the two must agree).
+    std::string New();
+
+private:
+    std::string Convert(std::string text, bool strict) const;
+    int passwordFd_;
+    int newPasswordFd_;
+    int codePage_;
+};
+
+} // namespace tkf

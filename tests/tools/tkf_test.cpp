@@ -1,0 +1,411 @@
+// tkf as users run it: the built binary, passwords through descriptors or a terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <pty.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = TALLYKEY_TEST_DATA;
+const std::string kTkf = std::string(TALLYKEY_BINARY_DIR) + "/tkf";
+const std::string kCyrillicPassword = "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c"; // UTF-8
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string FromHex(const std::string& text) {
+    std::string out;
+    std::istringstream in(text);
+    std::string byte;
+    while (in >> byte)
+        out.push_back(static_cast<char>(std::stoi(byte, nullptr, 16)));
+    return out;
+}
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class Tkf : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tallykey-tkf-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+
+    // Runs tkf without a controlling terminal; `input` is its standard input, `fd3` (if
+    // given) is readable on descriptor 3.
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
+                const std::string* fd3 = nullptr) {
+        const std::string inPath = Path(".stdin"), outPath = Path(".stdout"), errPath = Path(".stderr"),
+                          fd3Path = Path(".fd3");
+        Spit(inPath, input);
+        if (fd3)
+            Spit(fd3Path, *fd3);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setsid(); // no terminal to fall back on
+            const int in = ::open(inPath.c_str(), O_RDONLY);
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(in, 0);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            if (fd3)
+                ::dup2(::open(fd3Path.c_str(), O_RDONLY), 3);
+            std::vector<char*> argv{const_cast<char*>(kTkf.c_str())};
+            for (const auto& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(kTkf.c_str(), argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        Outcome o;
+        o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        o.out = Slurp(outPath);
+        o.err = Slurp(errPath);
+        for (const auto& p : {inPath, outPath, errPath, fd3Path})
+            ::unlink(p.c_str());
+        return o;
+    }
+
+    // The error contract: a failure is one line on stderr, nothing on stdout.
+    static void ExpectOneErrorLine(const Outcome& o, int code, const std::string& part) {
+        EXPECT_EQ(o.code, code) << o.err;
+        EXPECT_TRUE(o.out.empty()) << o.out;
+        ASSERT_FALSE(o.err.empty());
+        EXPECT_EQ(o.err.find('\n'), o.err.size() - 1) << o.err;
+        EXPECT_EQ(o.err.rfind("tkf: ", 0), 0u) << o.err;
+        EXPECT_NE(o.err.find(part), std::string::npos) << o.err;
+    }
+
+    std::string dir;
+};
+
+struct Fixture {
+    const char* name;
+    const char* password; // as typed, UTF-8
+    const char* codePage;
+};
+
+const Fixture kFixtures[] = {
+    {"example", "", "1252"},
+    {"empty", "", "1252"},
+    {"cyrillic-1251", "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c", "1251"},
+    {"long-password", "correct horse battery staple", "1252"},
+};
+
+TEST_F(Tkf, ExportGivesTheFixturesJsonAndImportGivesTheirFiles) {
+    for (const auto& f : kFixtures) {
+        SCOPED_TRACE(f.name);
+        const std::string tkf = kData + "/" + f.name + ".tkf";
+        const std::string json = kData + "/" + f.name + ".json";
+        Outcome o = Run({"export", tkf, "--format", "json", "--password-fd", "0", "--codepage", f.codePage},
+                        std::string(f.password) + "\n");
+        ASSERT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out, Slurp(json) + "\n");
+        EXPECT_TRUE(o.err.empty());
+
+        const std::string made = Path(std::string(f.name) + ".tkf");
+        o = Run({"import", json, made, "--password-fd", "0", "--codepage", f.codePage},
+                std::string(f.password) + "\n");
+        ASSERT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(Slurp(made), Slurp(tkf));
+    }
+}
+
+TEST_F(Tkf, ImportedFileDecryptsWithOpenSslToThePlaintext) {
+    if (std::system("openssl version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no openssl command";
+    const std::string made = Path("made.tkf");
+    ASSERT_EQ(Run({"import", kData + "/long-password.json", made, "--password-fd", "0"},
+                  "correct horse battery staple\n").code, 0);
+    // The key is the first 16 bytes of the password.
+    std::string hexKey;
+    for (unsigned char c : std::string("correct horse ba")) {
+        char b[3];
+        std::snprintf(b, sizeof b, "%02x", c);
+        hexKey += b;
+    }
+    const std::string plain = Path("plain");
+    const std::string cmd = "tail -c +5 '" + made + "' | openssl enc -d -aes-128-ecb -nopad -K " + hexKey +
+                            " > '" + plain + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string expected = FromHex(Slurp(kData + "/long-password.plain.hex"));
+    const std::string got = Slurp(plain);
+    ASSERT_EQ(got.size(), 96u);
+    EXPECT_EQ(got.substr(0, expected.size()), expected);
+    EXPECT_EQ(got.substr(expected.size()), std::string(96 - expected.size(), '\0'));
+    EXPECT_EQ(Slurp(made).substr(0, 4), std::string("\x52\0\0\0", 4));
+}
+
+TEST_F(Tkf, CsvExportAndImport) {
+    Outcome o = Run({"export", kData + "/cyrillic-1251.tkf", "--format=csv", "--password-fd=0", "--codepage=1251"},
+                    kCyrillicPassword + "\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out,
+              "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n"
+              "\"\xd0\x9f\xd0\xbe\xd1\x87\xd1\x82\xd0\xb0\",\"\xd0\xaf\xd0\xbd\xd0\xb4\xd0\xb5\xd0\xba\xd1\x81\","
+              "\"\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd\",\"\xd0\xa1\xd0\xb5\xd0\xba\xd1\x80\xd0\xb5\xd1\x82" "42\","
+              "\"mail.example.ru\",\"\xd0\xb4\xd0\xb2\xd0\xb5\r\n\xd1\x81\xd1\x82\xd1\x80\xd0\xbe\xd0\xba\xd0\xb8\"\r\n");
+
+    // Quotes, commas and line breaks survive; columns are found by name; groups are made
+    // in order of first appearance.
+    const std::string csv =
+        "\xEF\xBB\xBFTitle,Extra,group,Password,Username,URL,Notes\n"
+        "a,x,Web,\"p,\"\"q\"\"\",me,http://a,\"two\nlines\"\n"
+        "\n"
+        "b,y,Mail,,you,,\n"
+        "c,z,Web,,,,\n";
+    Spit(Path("in.csv"), csv);
+    o = Run({"import", Path("in.csv"), Path("csv.tkf"), "--password-fd", "0"}, "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    o = Run({"export", Path("csv.tkf"), "--format", "json", "--password-fd", "0"}, "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(o.out.find("\"title\": \"Web\""), std::string::npos);
+    EXPECT_LT(o.out.find("\"title\": \"Web\""), o.out.find("\"title\": \"Mail\""));
+    EXPECT_LT(o.out.find("\"title\": \"c\""), o.out.find("\"title\": \"Mail\""));
+    EXPECT_NE(o.out.find("\"password\": \"p,\\\"q\\\"\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"comment\": \"two\\r\\nlines\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"icon\": 17"), std::string::npos);
+
+    // Content decides when the name has no known extension.
+    Spit(Path("data.txt"), Slurp(kData + "/example.json"));
+    EXPECT_EQ(Run({"import", Path("data.txt"), Path("txt.tkf"), "--password-fd", "0"}, "\n").code, 0);
+    EXPECT_EQ(Slurp(Path("txt.tkf")), Slurp(kData + "/example.tkf"));
+}
+
+TEST_F(Tkf, ImportRefusesBadInputAndWritesNothing) {
+    struct Bad {
+        const char* name;
+        std::string content;
+        const char* message;
+    } cases[] = {
+        {"broken.json", "{\"groups\": [\n  {\"title\": \"a\",]}", "line 2"},
+        {"key.json", "{\"groups\": [{\"title\": \"a\", \"colour\": 1}]}", "unknown key \"colour\""},
+        {"type.json", "{\"groups\": [{\"icon\": \"3\"}]}", "groups[0].icon: expected a number"},
+        {"range.json", "{\"groups\": [{\"icon\": 2147483648}]}", "groups[0].icon"},
+        {"nul.json", "{\"groups\": [{\"title\": \"a\\u0000b\"}]}", "U+0000"},
+        {"codepage.json", "{\"groups\": [{\"title\": \"\xe2\x82\xac \xd0\x96\"}]}", "code page 1252"},
+        {"latin1.json", "{\"groups\": [{\"title\": \"caf\xe9\"}]}", "not UTF-8"},
+        {"deep.json", std::string(100000, '['), "nesting too deep"},
+        {"quote.csv", "Group,Title\n\"a,b\n", "line 2: quoted field without its closing quote"},
+        {"fields.csv", "Group,Title\na,b,c\n", "record 2: 3 fields"},
+        {"header.csv", "Name,Login\na,b\n", "\"Title\" column"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Spit(Path(c.name), c.content);
+        const Outcome o = Run({"import", Path(c.name), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, "pw\n");
+        ExpectOneErrorLine(o, 1, c.message);
+        EXPECT_FALSE(fs::exists(Path("out.tkf")));
+    }
+
+    // An existing file is replaced only with --force.
+    Spit(Path("old.tkf"), "old contents");
+    ::chmod(Path("old.tkf").c_str(), 0640);
+    Outcome o = Run({"import", kData + "/example.json", Path("old.tkf"), "--password-fd", "0"}, "\n");
+    ExpectOneErrorLine(o, 1, "--force");
+    EXPECT_EQ(Slurp(Path("old.tkf")), "old contents");
+    o = Run({"import", kData + "/example.json", Path("old.tkf"), "--force", "--password-fd", "0"}, "\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(Slurp(Path("old.tkf")), Slurp(kData + "/example.tkf"));
+    struct stat st {};
+    ::stat(Path("old.tkf").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    ::stat(Path("example.tkf").c_str(), &st);
+    EXPECT_EQ(Run({"import", kData + "/example.json", Path("new.tkf"), "--password-fd", "0"}, "\n").code, 0);
+    ::stat(Path("new.tkf").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Tkf, CheckAnswersWithItsExitCode) {
+    const std::string cyr = kData + "/cyrillic-1251.tkf";
+    EXPECT_EQ(Run({"check", cyr, "--password-fd", "0", "--codepage", "1251"}, kCyrillicPassword + "\n").code, 0);
+    // The Windows-1251 bytes themselves are taken as they are.
+    EXPECT_EQ(Run({"check", cyr, "--password-fd", "0"}, "\xcf\xe0\xf0\xee\xeb\xfc\r\n").code, 0);
+    ExpectOneErrorLine(Run({"check", cyr, "--password-fd", "0", "--codepage", "1252"}, kCyrillicPassword + "\n"),
+                       2, "wrong password");
+    ExpectOneErrorLine(Run({"check", Path("missing.tkf"), "--password-fd", "0"}, "\n"), 1,
+                       "No such file or directory");
+    ExpectOneErrorLine(Run({"check", dir, "--password-fd", "0"}, "\n"), 1, "Is a directory");
+
+    const std::string example = Slurp(kData + "/example.tkf");
+    Spit(Path("cut.tkf"), example.substr(0, example.size() - 5));
+    ExpectOneErrorLine(Run({"check", Path("cut.tkf"), "--password-fd", "0"}, "\n"), 3,
+                       "Invalid buffer size for decryption");
+    Spit(Path("tiny.tkf"), "abc");
+    ExpectOneErrorLine(Run({"check", Path("tiny.tkf"), "--password-fd", "0"}, "\n"), 2, "wrong password");
+
+    // Without a descriptor and without a terminal: the empty password is tried, and
+    // nothing else can be asked.
+    EXPECT_EQ(Run({"check", kData + "/example.tkf"}).code, 0);
+    ExpectOneErrorLine(Run({"check", cyr}), 1, "no terminal");
+    ExpectOneErrorLine(Run({"check", cyr, "--password-fd", "0"}, ""), 1, "no password line");
+}
+
+TEST_F(Tkf, ShowHidesPasswordsAndControlCharacters) {
+    const std::string json =
+        "{\"groups\": [{\"title\": \"G\\u001b[2J\", \"icon\": 4, \"expanded\": false, \"items\": ["
+        "{\"title\": \"T\", \"password\": \"s3cret\", \"comment\": \"one\\r\\ntwo\"}]}]}";
+    Spit(Path("in.json"), json);
+    ASSERT_EQ(Run({"import", Path("in.json"), Path("s.tkf"), "--password-fd", "0"}, "k\n").code, 0);
+    Outcome o = Run({"show", Path("s.tkf"), "--password-fd", "0"}, "k\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "G?[2J (icon 4, closed)\n"
+                     "  T (icon 17)\n"
+                     "    Login:\n"
+                     "    Password: (hidden)\n"
+                     "    Web link:\n"
+                     "    Comment:  one\n"
+                     "              two\n");
+    o = Run({"show", Path("s.tkf"), "--reveal", "--password-fd", "0"}, "k\n");
+    EXPECT_NE(o.out.find("Password: s3cret\n"), std::string::npos);
+    EXPECT_EQ(Run({"show", kData + "/empty.tkf"}).out, "(no groups)\n");
+}
+
+TEST_F(Tkf, PasswdReencryptsUnderTheNewPassword) {
+    const std::string file = Path("p.tkf");
+    fs::copy_file(kData + "/long-password.tkf", file);
+    // Old and new password as two lines of one descriptor.
+    Outcome o = Run({"passwd", file, "--password-fd", "0"}, "correct horse battery staple\nfresh\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "correct horse battery staple\n").code, 2);
+    EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "fresh\n").code, 0);
+    o = Run({"export", file, "--format", "json", "--password-fd", "0"}, "fresh\n");
+    EXPECT_EQ(o.out, Slurp(kData + "/long-password.json") + "\n");
+
+    // The new password from its own descriptor; a long one earns a note.
+    const std::string fd3 = "a new password longer than sixteen\n";
+    o = Run({"passwd", file, "--password-fd", "0", "--new-password-fd", "3"}, "fresh\n", &fd3);
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(o.err.find("first 16 bytes"), std::string::npos);
+    EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "a new password l\n").code, 0);
+
+    // A wrong old password changes nothing.
+    const std::string before = Slurp(file);
+    ExpectOneErrorLine(Run({"passwd", file, "--password-fd", "0"}, "nope\nother\n"), 2, "wrong password");
+    EXPECT_EQ(Slurp(file), before);
+}
+
+TEST_F(Tkf, UsageErrors) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},
+             {"frob"},
+             {"show"},
+             {"export", "x.tkf"},
+             {"export", "x.tkf", "--format", "xml"},
+             {"show", "x.tkf", "--password", "hunter2"},
+             {"check", "x.tkf", "--password-fd", "minus"},
+             {"check", "x.tkf", "--force"},
+             {"show", "x.tkf", "--bogus"},
+         }) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.code, 64) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
+    const Outcome help = Run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--new-password-fd"), std::string::npos);
+}
+
+// A pseudo-terminal session: the text the terminal shows, and its exit code.
+struct TerminalRun {
+    std::string screen;
+    int code = -1;
+};
+
+TerminalRun RunOnTerminal(const std::vector<std::string>& args, const std::vector<std::string>& lines) {
+    TerminalRun result;
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(kTkf.c_str())};
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(kTkf.c_str(), argv.data());
+        ::_exit(127);
+    }
+    std::size_t next = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (std::chrono::steady_clock::now() > deadline || ::poll(&p, 1, 200) < 0)
+            break;
+        if (p.revents & POLLIN) {
+            char buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            result.screen.append(buffer, static_cast<std::size_t>(n));
+            // Answer each prompt once it has appeared.
+            if (next < lines.size() && result.screen.size() >= 2 &&
+                result.screen.compare(result.screen.size() - 2, 2, ": ") == 0) {
+                const std::string line = lines[next++] + "\r";
+                (void)!::write(master, line.data(), line.size());
+            }
+        } else if (p.revents & (POLLHUP | POLLERR)) {
+            break;
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST_F(Tkf, TerminalAsksWithoutEchoAndTwiceForANewPassword) {
+    const std::string file = Path("t.tkf");
+    TerminalRun t = RunOnTerminal({"import", kData + "/example.json", file}, {"typed-secret", "typed-secret"});
+    EXPECT_EQ(t.code, 0) << t.screen;
+    EXPECT_NE(t.screen.find("New password: "), std::string::npos) << t.screen;
+    EXPECT_NE(t.screen.find("Re-type password: "), std::string::npos) << t.screen;
+    EXPECT_EQ(t.screen.find("typed-secret"), std::string::npos) << t.screen;
+    EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "typed-secret\n").code, 0);
+
+    t = RunOnTerminal({"import", kData + "/example.json", Path("u.tkf")}, {"one", "two"});
+    EXPECT_EQ(t.code, 1);
+    EXPECT_NE(t.screen.find("do not match"), std::string::npos) << t.screen;
+    EXPECT_FALSE(fs::exists(Path("u.tkf")));
+
+    t = RunOnTerminal({"show", file, "--reveal"}, {"typed-secret"});
+    EXPECT_EQ(t.code, 0) << t.screen;
+    EXPECT_NE(t.screen.find("Password for " + file + ": "), std::string::npos);
+    EXPECT_NE(t.screen.find("Box (icon 17)"), std::string::npos);
+}
+
+} // namespace
