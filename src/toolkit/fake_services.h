@@ -56,10 +56,12 @@ public:
     bool Add(const TrayIconData& data) override;
     bool Delete(int id) override;
     int IconCount() const override { return static_cast<int>(icons.size()); }
+    bool Available() const override { return available; }
     void Mouse(int message) { if (OnMouse) OnMouse(message); }
     std::map<int, TrayIconData> icons;
     int adds = 0;
     int deletes = 0;
+    bool available = true; // false: a desktop without a notification area
 };
 
 class FakeFileAssociation : public FileAssociation {

@@ -75,6 +75,9 @@ public:
     virtual bool Add(const TrayIconData& data) = 0;
     virtual bool Delete(int id) = 0;
     virtual int IconCount() const = 0;
+    // False when the desktop shows no notification area: an added icon
+    // would not be seen.
+    virtual bool Available() const { return true; }
     // Mouse message on the icon (WM_LBUTTONUP, WM_RBUTTONUP, ...).
     std::function<void(int mouseMessage)> OnMouse;
 };

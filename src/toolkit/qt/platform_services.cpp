@@ -1,0 +1,67 @@
+#include "toolkit/qt/platform_services.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include "toolkit/linux_services.h"
+
+namespace toolkit {
+
+namespace {
+
+struct Installed {
+    std::unique_ptr<Clipboard> clipboard;
+    std::unique_ptr<HotKeys> hotKeys;
+    std::unique_ptr<Sound> sound;
+    std::unique_ptr<Shell> shell;
+    std::unique_ptr<TrayIcon> trayIcon;
+};
+
+Installed* g_installed = nullptr;
+
+// Runs while the Qt application is being destroyed, before its window
+// system goes: tray icons and the clipboard must go first.
+void RemovePlatformServices() {
+    if (!g_installed)
+        return;
+    Services& current = Platform();
+    if (current.clipboard == g_installed->clipboard.get())
+        current.clipboard = nullptr;
+    if (current.hotKeys == g_installed->hotKeys.get())
+        current.hotKeys = nullptr;
+    if (current.sound == g_installed->sound.get())
+        current.sound = nullptr;
+    if (current.shell == g_installed->shell.get())
+        current.shell = nullptr;
+    if (current.trayIcon == g_installed->trayIcon.get())
+        current.trayIcon = nullptr;
+    delete g_installed;
+    g_installed = nullptr;
+}
+
+} // namespace
+
+void InstallPlatformServices() {
+    if (g_installed)
+        return;
+    g_installed = new Installed;
+    g_installed->clipboard = MakeQtClipboard();
+    // Global keys need the X server; on other platforms they fail silently.
+    bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    g_installed->hotKeys = MakeX11HotKeys(nullptr, x11);
+    g_installed->sound = std::make_unique<AlsaSound>();
+    g_installed->shell = MakeQtShell();
+    g_installed->trayIcon = MakeQtTrayIcon();
+
+    Services services = Platform();
+    services.clipboard = g_installed->clipboard.get();
+    services.hotKeys = g_installed->hotKeys.get();
+    services.sound = g_installed->sound.get();
+    services.shell = g_installed->shell.get();
+    services.trayIcon = g_installed->trayIcon.get();
+    services.random = &SystemRandom();
+    SetPlatform(services);
+    qAddPostRoutine(RemovePlatformServices);
+}
+
+} // namespace toolkit

@@ -1,0 +1,38 @@
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+#include "toolkit/ansi_text.h"
+#include "toolkit/qt/platform_services.h"
+
+namespace toolkit {
+
+namespace {
+
+class QtShell : public Shell {
+public:
+    // The desktop's default program opens it (xdg-open on Linux desktops).
+    bool Open(const std::string& target) override {
+        if (target.empty())
+            return false;
+        QString text = QString::fromStdString(AnsiToUtf8(target, CurrentCodePage()));
+        QUrl url;
+        QFileInfo file(text);
+        if (file.exists()) {
+            url = QUrl::fromLocalFile(file.absoluteFilePath());
+        } else {
+            QUrl parsed(text, QUrl::TolerantMode);
+            // A one-letter "scheme" would be a drive letter, not an address.
+            url = parsed.scheme().size() > 1 ? parsed : QUrl::fromUserInput(text);
+        }
+        if (!url.isValid())
+            return false;
+        return QDesktopServices::openUrl(url);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Shell> MakeQtShell() { return std::make_unique<QtShell>(); }
+
+} // namespace toolkit
