@@ -1,0 +1,82 @@
+#include "preferences/file_type.h"
+
+namespace tallykey {
+
+namespace {
+
+constexpr const char* kExtension = ".tkf";
+constexpr const char* kClassName = "tkffile";
+
+std::string FileNameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The application path is not quoted; only the placeholder is.
+std::string CommandValue(const std::string& appPath) { return appPath + " \"%1\""; }
+
+} // namespace
+
+std::string FileTypeClassName(const std::string& extension) {
+    std::string name = extension.empty() ? std::string() : extension.substr(1);
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return name + "file";
+}
+
+void RegisterFileType(toolkit::Registry& registry, const std::string& extension,
+                      const std::string& description, const std::string& verb,
+                      const std::string& appPath, int iconIndex, bool defaultVerb, bool addVerb,
+                      const std::function<void()>& notifyShell) {
+    const std::string command = CommandValue(appPath);
+    const std::string application = "Applications\\" + FileNameOf(appPath);
+    // Another program's (or an older) entry under this name is left as it is.
+    if (!registry.KeyExists(application))
+        registry.SetDefaultValue(application + "\\Shell\\Open\\Command", command);
+
+    const std::string className = FileTypeClassName(extension);
+    registry.SetDefaultValue(extension, className);
+    registry.SetDefaultValue(className, description);
+    if (iconIndex != -1)
+        registry.SetDefaultValue(className + "\\DefaultIcon", appPath + "," + std::to_string(iconIndex));
+    if (addVerb) {
+        registry.SetDefaultValue(className + "\\Shell", defaultVerb ? verb : std::string());
+        registry.CreateKey(className + "\\Shell\\" + verb);
+        registry.SetDefaultValue(className + "\\Shell\\" + verb + "\\Command", command);
+    }
+    if (notifyShell)
+        notifyShell();
+}
+
+void UnregisterFileType(toolkit::Registry& registry, const std::string& appPath) {
+    const std::string application = "Applications\\" + FileNameOf(appPath);
+    // Each deletion fails while the key still has subkeys, which keeps what
+    // other software put below it.
+    for (const char* suffix : {"\\shell\\open\\command", "\\shell\\open", "\\shell", ""})
+        registry.DeleteKey(application + suffix);
+    for (const char* key : {".tkf", "tkffile\\DefaultIcon", "tkffile\\Shell\\Open\\Command",
+                            "tkffile\\Shell\\Open", "tkffile\\Shell", "tkffile"})
+        registry.DeleteKey(key);
+}
+
+bool FileTypeRegistered(const toolkit::Registry& registry, const std::string& appPath) {
+    return registry.KeyExists("Applications\\" + FileNameOf(appPath)) &&
+           registry.KeyExists(kExtension) && registry.KeyExists(kClassName);
+}
+
+bool RegistryFileAssociation::IsRegistered(const std::string& exePath) const {
+    return FileTypeRegistered(registry_, exePath);
+}
+
+void RegistryFileAssociation::Register(const std::string& exePath) {
+    // Icon 1 is the second icon group of the executable, the database icon.
+    RegisterFileType(registry_, kExtension, "Tallykey File", "Open", exePath, 1, true, true,
+                     notifyShell_);
+}
+
+void RegistryFileAssociation::Unregister(const std::string& exePath) {
+    UnregisterFileType(registry_, exePath);
+}
+
+} // namespace tallykey

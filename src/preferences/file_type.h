@@ -1,0 +1,48 @@
+// Registration of the database file type in the Windows registry layout
+// under HKEY_CLASSES_ROOT, written over the toolkit's registry interface.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "toolkit/registry.h"
+#include "toolkit/services.h"
+
+namespace tallykey {
+
+// "tkffile" for ".tkf": the extension in lower case without its dot, and "file".
+std::string FileTypeClassName(const std::string& extension);
+
+// Writes the keys of `extension` for `appPath`. Applications\<file name> is
+// only written when it is missing; an icon index of -1 writes no icon.
+// `notifyShell` runs at the end (SHChangeNotify where there is a shell).
+void RegisterFileType(toolkit::Registry& registry, const std::string& extension,
+                      const std::string& description, const std::string& verb,
+                      const std::string& appPath, int iconIndex, bool defaultVerb, bool addVerb,
+                      const std::function<void()>& notifyShell = {});
+
+// Deletes the keys of ".tkf" and of Applications\<file name of appPath>,
+// deepest first: a key that other software gave more subkeys stays.
+void UnregisterFileType(toolkit::Registry& registry, const std::string& appPath);
+
+// True when Applications\<file name>, ".tkf" and "tkffile" all exist.
+bool FileTypeRegistered(const toolkit::Registry& registry, const std::string& appPath);
+
+// The association of the options dialog over a registry, for platforms
+// that have one.
+class RegistryFileAssociation : public toolkit::FileAssociation {
+public:
+    explicit RegistryFileAssociation(toolkit::Registry& registry,
+                                     std::function<void()> notifyShell = {})
+        : registry_(registry), notifyShell_(std::move(notifyShell)) {}
+    bool IsRegistered(const std::string& exePath) const override;
+    void Register(const std::string& exePath) override;
+    void Unregister(const std::string& exePath) override;
+
+private:
+    toolkit::Registry& registry_;
+    std::function<void()> notifyShell_;
+};
+
+} // namespace tallykey
