@@ -1,0 +1,93 @@
+// What the editor tests share: the one application object of the process,
+// the node images, a scoped modal hook and a recording canvas.
+#pragma once
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "toolkit/application.h"
+#include "toolkit/controls.h"
+#include "toolkit/image_list.h"
+#include "toolkit/modal_hook.h"
+#include "toolkit/resources.h"
+
+namespace tallykey::test {
+
+inline toolkit::Application& TestApp() {
+    static toolkit::Application* app = [] {
+        // Qt wants a private runtime folder; the tests make their own.
+        if (!std::getenv("XDG_RUNTIME_DIR")) {
+            ::mkdir("/tmp/xdg-ed", 0700);
+            ::setenv("XDG_RUNTIME_DIR", "/tmp/xdg-ed", 0);
+        }
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char name[] = "tests_editors";
+        static char* argv[] = {name, nullptr};
+        return new toolkit::Application(argc, argv, "Tallykey 0.4");
+    }();
+    return *app;
+}
+
+// The program's 51 node icons, as the main window loads them.
+inline const toolkit::ImageList& NodeImages() {
+    static const std::unique_ptr<toolkit::ImageList> images = [] {
+        TestApp();
+        auto list = std::make_unique<toolkit::ImageList>(16, 16);
+        list->LoadBitmap(toolkit::FindResource("FORM1_IMAGELIST2"), toolkit::Color{0, 0, 0});
+        return list;
+    }();
+    return *images;
+}
+
+// Installs a modal hook for the scope's lifetime.
+class ModalScope {
+public:
+    explicit ModalScope(std::function<void(toolkit::Window&)> onModal,
+                        std::function<int(const toolkit::MessageBoxRequest&)> onMessageBox = {}) {
+        hook_.onModal = std::move(onModal);
+        hook_.onMessageBox = std::move(onMessageBox);
+        toolkit::SetModalHook(&hook_);
+    }
+    ~ModalScope() { toolkit::SetModalHook(nullptr); }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+private:
+    toolkit::ModalHook hook_;
+};
+
+// Records every drawing call, in order.
+class RecordingCanvas : public toolkit::Canvas {
+public:
+    struct Call {
+        std::string what; // "fill", "focus", "image", "text"
+        toolkit::Rect rect;
+        int index = -1;
+        int x = 0;
+        int y = 0;
+        std::string text;
+    };
+    void FillRect(const toolkit::Rect& rect) override { calls.push_back({"fill", rect, -1, 0, 0, {}}); }
+    void DrawFocusRect(const toolkit::Rect& rect) override { calls.push_back({"focus", rect, -1, 0, 0, {}}); }
+    void DrawImage(const toolkit::ImageList&, int index, int x, int y) override {
+        calls.push_back({"image", {}, index, x, y, {}});
+    }
+    void DrawText(const std::string& text, const toolkit::Rect& rect) override {
+        calls.push_back({"text", rect, -1, 0, 0, text});
+    }
+    std::vector<std::string> Kinds() const {
+        std::vector<std::string> kinds;
+        for (const Call& c : calls)
+            kinds.push_back(c.what);
+        return kinds;
+    }
+    std::vector<Call> calls;
+};
+
+} // namespace tallykey::test
