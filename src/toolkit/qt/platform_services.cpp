@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 
 #include "toolkit/linux_services.h"
+#include "toolkit/xdg_file_association.h"
 
 namespace toolkit {
 
@@ -59,6 +60,7 @@ void InstallPlatformServices() {
     services.sound = g_installed->sound.get();
     services.shell = g_installed->shell.get();
     services.trayIcon = g_installed->trayIcon.get();
+    services.fileAssociation = &DesktopFileAssociation();
     services.random = &SystemRandom();
     SetPlatform(services);
     qAddPostRoutine(RemovePlatformServices);
