@@ -1,5 +1,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QUrl>
 
 #include "toolkit/ansi_text.h"
@@ -27,6 +29,11 @@ public:
         }
         if (!url.isValid())
             return false;
+        // Platforms without a desktop (offscreen) cannot open anything
+        // themselves; the desktop's own opener still can.
+        QString platform = QGuiApplication::platformName();
+        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
         return QDesktopServices::openUrl(url);
     }
 };

@@ -1,0 +1,439 @@
+// The real Linux services against the real thing: a private Xvfb for the key
+// grab, the synthetic keys, the X11 clipboard and the tray, Qt's desktop
+// services for the shell.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/x11_session.h"
+#include "toolkit/ansi_text.h"
+#include "toolkit/application.h"
+#include "toolkit/qt/platform_services.h"
+#include "toolkit/resources.h"
+#include "toolkit/types.h"
+
+// Xlib last: its macros clash with the names above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+using namespace tallykey::test;
+
+namespace {
+
+toolkit::Application& App() {
+    static toolkit::Application* app = [] {
+        if (toolkit::Application::Exists())
+            return &toolkit::Application::Instance();
+        PrivateRuntimeDir();
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char name[] = "tests_toolkit";
+        static char* argv[] = {name, nullptr};
+        return new toolkit::Application(argc, argv, "Tallykey 0.4");
+    }();
+    return *app;
+}
+
+void Pump() { App().ProcessMessages(); }
+
+// Processes events until `done` holds or a generous deadline passes; the
+// events come from another process, so there is no exact moment to wait for.
+template <class Done>
+bool PumpUntil(Done done, int timeoutMs = 5000) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        Pump();
+        ::usleep(2000);
+    }
+    return done();
+}
+
+// A plain X window of the test's own that holds the keyboard focus and
+// reports the keys it gets.
+class FocusWindow {
+public:
+    explicit FocusWindow(const std::string& display) {
+        dpy_ = XOpenDisplay(display.c_str());
+        if (!dpy_)
+            return;
+        window_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 10, 10, 200, 100, 0, 0, 0);
+        XSelectInput(dpy_, window_, KeyPressMask | StructureNotifyMask);
+        XMapWindow(dpy_, window_);
+        XEvent event;
+        XWindowEvent(dpy_, window_, StructureNotifyMask, &event);
+        while (event.type != MapNotify)
+            XWindowEvent(dpy_, window_, StructureNotifyMask, &event);
+        XSetInputFocus(dpy_, window_, RevertToParent, CurrentTime);
+        XSync(dpy_, False);
+    }
+    ~FocusWindow() {
+        if (dpy_)
+            XCloseDisplay(dpy_);
+    }
+    // Key presses that arrive within `ms`, as "ctrl+v" style names.
+    std::vector<std::string> Keys(int ms) {
+        std::vector<std::string> keys;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < deadline) {
+            XSync(dpy_, False);
+            while (XPending(dpy_)) {
+                XEvent event;
+                XNextEvent(dpy_, &event);
+                if (event.type != KeyPress)
+                    continue;
+                KeySym sym = XLookupKeysym(&event.xkey, 0);
+                const char* name = XKeysymToString(sym);
+                std::string key = (event.xkey.state & ControlMask) ? "ctrl+" : "";
+                keys.push_back(key + (name ? name : "?"));
+            }
+            ::usleep(2000);
+        }
+        return keys;
+    }
+    bool Open() const { return dpy_ != nullptr; }
+
+private:
+    Display* dpy_ = nullptr;
+    Window window_ = 0;
+};
+
+constexpr int kId = 123457;
+
+} // namespace
+
+TEST(X11HotKeys, GrabOfCtrlVIsExclusiveAndFiresWhateverTheLockKeys) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("xdotool"))
+        GTEST_SKIP() << "Xvfb or xdotool not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    App();
+    auto keys = toolkit::MakeX11HotKeys(x.Display().c_str());
+    auto other = toolkit::MakeX11HotKeys(x.Display().c_str()); // another client
+    int v = keys->VkKeyScan('v');
+    EXPECT_EQ(v, 0x56);
+    EXPECT_EQ(keys->VkKeyScan('\x01'), -1);
+
+    ASSERT_TRUE(keys->Register(kId, toolkit::ModCtrl, v));
+    EXPECT_TRUE(keys->IsRegistered(kId));
+    EXPECT_TRUE(keys->Register(kId, toolkit::ModCtrl, v)); // the grab in force stays
+    EXPECT_FALSE(other->Register(7, toolkit::ModCtrl, v)); // BadAccess
+    EXPECT_FALSE(other->IsRegistered(7));
+
+    std::vector<int> fired;
+    keys->OnHotKey = [&](int id) { fired.push_back(id); };
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return fired.size() == 1; }));
+    EXPECT_EQ(fired[0], kId);
+
+    // With NumLock on, and with CapsLock too, the same key still arrives here.
+    ASSERT_EQ(x.Run({"xdotool", "key", "Num_Lock", "ctrl+v"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return fired.size() == 2; }));
+    ASSERT_EQ(x.Run({"xdotool", "key", "Caps_Lock", "ctrl+v", "Caps_Lock", "Num_Lock"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return fired.size() == 3; }));
+
+    // Other keys and modifiers pass by.
+    ASSERT_EQ(x.Run({"xdotool", "key", "v", "alt+v", "ctrl+c"}), 0);
+    EXPECT_FALSE(PumpUntil([&] { return fired.size() > 3; }, 300));
+
+    // Released, the key belongs to whoever asks next; it no longer fires here.
+    EXPECT_TRUE(keys->Unregister(kId));
+    EXPECT_FALSE(keys->Unregister(kId));
+    EXPECT_TRUE(other->Register(7, toolkit::ModCtrl, v));
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    EXPECT_FALSE(PumpUntil([&] { return fired.size() > 3; }, 300));
+}
+
+TEST(X11HotKeys, SyntheticCtrlVReachesTheFocusedWindowOnceReleased) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("xdotool"))
+        GTEST_SKIP() << "Xvfb or xdotool not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    App();
+    FocusWindow target(x.Display());
+    ASSERT_TRUE(target.Open());
+    auto keys = toolkit::MakeX11HotKeys(x.Display().c_str());
+    int v = keys->VkKeyScan('v');
+    ASSERT_TRUE(keys->Register(kId, toolkit::ModCtrl, v));
+
+    // While armed, the user's Ctrl+V comes here, not to the focused window;
+    // the handler releases the key and passes a Ctrl+V on, as the program does.
+    int fired = 0;
+    keys->OnHotKey = [&](int id) {
+        ++fired;
+        keys->Unregister(id);
+        keys->SendKeys({{toolkit::VK_CONTROL, false}, {v, false}, {v, true}, {toolkit::VK_CONTROL, true}});
+    };
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return fired == 1; }));
+    std::vector<std::string> got = target.Keys(300);
+    // The user's Ctrl+V was taken by the grab (only the Ctrl key itself got
+    // through); the one Ctrl+V the window saw is the synthetic one.
+    EXPECT_EQ(std::count(got.begin(), got.end(), "ctrl+v"), 1) << testing::PrintToString(got);
+    EXPECT_EQ(got.back(), "ctrl+v");
+
+    // Not armed: an ordinary Ctrl+V reaches the window directly.
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    EXPECT_EQ(target.Keys(300), (std::vector<std::string>{"Control_L", "ctrl+v"}));
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(X11HotKeys, WithoutAnXServerRegistrationFailsSilently) {
+    App();
+    auto none = toolkit::MakeX11HotKeys(nullptr, false);
+    EXPECT_EQ(none->VkKeyScan('v'), 0x56);
+    EXPECT_FALSE(none->Register(kId, toolkit::ModCtrl, 0x56));
+    EXPECT_FALSE(none->IsRegistered(kId));
+    EXPECT_FALSE(none->Unregister(kId));
+    none->SendKeys({{toolkit::VK_CONTROL, false}, {0x56, false}});
+
+    auto unreachable = toolkit::MakeX11HotKeys(":987");
+    EXPECT_FALSE(unreachable->Register(kId, toolkit::ModCtrl, 0x56));
+}
+
+TEST(QtClipboard, HoldsTheAnsiTextAndIsEmptiedByClear) {
+    App();
+    // The application object installs the real services.
+    ASSERT_NE(toolkit::Platform().clipboard, nullptr);
+    ASSERT_NE(toolkit::Platform().sound, nullptr);
+    ASSERT_NE(toolkit::Platform().hotKeys, nullptr);
+    ASSERT_NE(toolkit::Platform().shell, nullptr);
+    ASSERT_NE(toolkit::Platform().trayIcon, nullptr);
+    // Offscreen there is no X server: the hot key cannot be had.
+    EXPECT_FALSE(toolkit::Platform().hotKeys->Register(kId, toolkit::ModCtrl, 0x56));
+
+    int saved = toolkit::CurrentCodePage();
+    toolkit::SetCurrentCodePage(1251);
+    auto clipboard = toolkit::MakeQtClipboard();
+    const std::string cyrillic = "\xCF\xE0\xF0\xEE\xEB\xFC 1"; // "Пароль 1" in 1251
+    EXPECT_TRUE(clipboard->SetText(cyrillic));
+    EXPECT_EQ(clipboard->Text(), cyrillic);
+    EXPECT_EQ(toolkit::Platform().clipboard->Text(), cyrillic); // one clipboard
+    EXPECT_TRUE(clipboard->Clear());
+    EXPECT_EQ(clipboard->Text(), "");
+    toolkit::SetCurrentCodePage(saved);
+}
+
+// Runs the named test of this program in a child process on the private X
+// server with the xcb platform, and reports its outcome.
+static void RunChildOnXcb(const Xvfb& x, const std::string& test, const std::vector<std::string>& extraEnv = {}) {
+    std::vector<std::string> env = {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_X11_CHILD=1"};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    Process child({SelfPath(), "--gtest_filter=" + test}, env);
+    ASSERT_TRUE(child.Started());
+    int code = child.WaitPumping(nullptr, 60000);
+    EXPECT_EQ(code, 0) << child.Output();
+    EXPECT_NE(child.Output().find("[  PASSED  ] 1 test"), std::string::npos) << child.Output();
+}
+
+static bool InChild() { return std::getenv("TALLYKEY_X11_CHILD") != nullptr; }
+
+// Reads the X clipboard with xclip while this process serves it.
+static int Xclip(const std::vector<std::string>& args, std::string& output) {
+    std::vector<std::string> argv = {"xclip", "-o", "-selection", "clipboard"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Process tool(argv);
+    int code = tool.WaitPumping(Pump);
+    output = tool.Output();
+    return code;
+}
+
+TEST(QtClipboardOnX11Child, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside QtClipboard.OnX11";
+    App();
+    toolkit::SetCurrentCodePage(1252);
+    toolkit::Clipboard& clipboard = *toolkit::Platform().clipboard;
+
+    // Something of another format is on the clipboard first.
+    const char* png = "/tmp/xdg-svc-clip.png";
+    {
+        toolkit::ResourceData icon = toolkit::FindResource("MAINICON");
+        std::ofstream(png, std::ios::binary).write(reinterpret_cast<const char*>(icon.data), static_cast<std::streamsize>(icon.size));
+    }
+    Process holder({"xclip", "-selection", "clipboard", "-t", "image/png", "-quiet", "-i", png});
+    std::string out;
+    ASSERT_TRUE(PumpUntil([&] { return Xclip({"-t", "TARGETS"}, out) == 0 && out.find("image/png") != std::string::npos; }));
+
+    ASSERT_TRUE(clipboard.SetText("caf\xE9 login"));
+    ASSERT_EQ(Xclip({}, out), 0);
+    EXPECT_EQ(out, "caf\xC3\xA9 login");
+    ASSERT_EQ(Xclip({"-t", "TARGETS"}, out), 0);
+    EXPECT_NE(out.find("x-kde-passwordManagerHint"), std::string::npos) << out;
+    EXPECT_EQ(out.find("image/png"), std::string::npos) << out; // the earlier content is gone
+    ASSERT_EQ(Xclip({"-t", "x-kde-passwordManagerHint"}, out), 0);
+    EXPECT_EQ(out, "secret");
+    EXPECT_EQ(clipboard.Text(), "caf\xE9 login");
+
+    ASSERT_TRUE(clipboard.SetText("p@ss"));
+    ASSERT_EQ(Xclip({}, out), 0);
+    EXPECT_EQ(out, "p@ss");
+
+    ASSERT_TRUE(clipboard.Clear());
+    EXPECT_NE(Xclip({}, out), 0); // nobody owns the clipboard any more
+    ::unlink(png);
+}
+
+TEST(QtClipboard, OnX11) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("xclip"))
+        GTEST_SKIP() << "Xvfb or xclip not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    RunChildOnXcb(x, "QtClipboardOnX11Child.Run");
+}
+
+// Owns the notification area of screen 0, as a panel does, and reports the
+// icons that ask to be docked.
+class TrayOwner {
+public:
+    explicit TrayOwner(const char* display) {
+        dpy_ = XOpenDisplay(display);
+        if (!dpy_)
+            return;
+        window_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 1, 1, 0, 0, 0);
+        Atom selection = XInternAtom(dpy_, "_NET_SYSTEM_TRAY_S0", False);
+        XSetSelectionOwner(dpy_, selection, window_, CurrentTime);
+        // Tell the clients that a tray is there now.
+        XClientMessageEvent manager{};
+        manager.type = ClientMessage;
+        manager.window = DefaultRootWindow(dpy_);
+        manager.message_type = XInternAtom(dpy_, "MANAGER", False);
+        manager.format = 32;
+        manager.data.l[0] = CurrentTime;
+        manager.data.l[1] = static_cast<long>(selection);
+        manager.data.l[2] = static_cast<long>(window_);
+        XSendEvent(dpy_, DefaultRootWindow(dpy_), False, StructureNotifyMask, reinterpret_cast<XEvent*>(&manager));
+        XSync(dpy_, False);
+    }
+    ~TrayOwner() {
+        if (dpy_)
+            XCloseDisplay(dpy_);
+    }
+    // Dock requests received so far.
+    int DockRequests() {
+        Atom opcode = XInternAtom(dpy_, "_NET_SYSTEM_TRAY_OPCODE", False);
+        while (XPending(dpy_)) {
+            XEvent event;
+            XNextEvent(dpy_, &event);
+            if (event.type == ClientMessage && event.xclient.message_type == opcode && event.xclient.data.l[1] == 0)
+                ++requests_;
+        }
+        return requests_;
+    }
+
+private:
+    Display* dpy_ = nullptr;
+    Window window_ = 0;
+    int requests_ = 0;
+};
+
+TEST(QtTrayIconOnX11Child, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside QtTrayIcon.OnX11";
+    App();
+    toolkit::TrayIcon& tray = *toolkit::Platform().trayIcon;
+    toolkit::TrayIconData data;
+    data.id = 1;
+    data.tip = "Tallykey 0.4";
+    data.icon = toolkit::FindResource("MAINICON");
+
+    if (std::getenv("TALLYKEY_TEST_NO_TRAY")) {
+        // No panel: the icon is kept but cannot be seen.
+        EXPECT_FALSE(tray.Available());
+        EXPECT_FALSE(tray.Add(data));
+        EXPECT_EQ(tray.IconCount(), 1);
+        EXPECT_TRUE(tray.Delete(1));
+        EXPECT_EQ(tray.IconCount(), 0);
+        return;
+    }
+    TrayOwner owner(nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return tray.Available(); }));
+    EXPECT_TRUE(tray.Add(data));
+    EXPECT_FALSE(tray.Add(data)); // never a second icon
+    EXPECT_EQ(tray.IconCount(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return owner.DockRequests() >= 1; }));
+    EXPECT_TRUE(tray.Delete(1));
+    EXPECT_EQ(tray.IconCount(), 0);
+    EXPECT_FALSE(tray.Delete(1));
+    // Minimising again adds it again: one more dock request, still one icon.
+    EXPECT_TRUE(tray.Add(data));
+    EXPECT_EQ(tray.IconCount(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return owner.DockRequests() >= 2; }));
+    EXPECT_EQ(owner.DockRequests(), 2);
+}
+
+TEST(QtTrayIcon, OnX11WithAndWithoutANotificationArea) {
+    if (!HaveProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb not installed";
+    {
+        Xvfb x;
+        ASSERT_TRUE(x.Started());
+        RunChildOnXcb(x, "QtTrayIconOnX11Child.Run", {"TALLYKEY_TEST_NO_TRAY=1"});
+    }
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    RunChildOnXcb(x, "QtTrayIconOnX11Child.Run");
+}
+
+static void CheckShellOpensThroughXdgOpen() {
+    App();
+    // A stand-in xdg-open first on PATH records what the desktop was asked to open.
+    char folder[] = "/tmp/tallykey-shell-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    std::string dir = folder;
+    std::string log = dir + "/opened.log";
+    {
+        std::ofstream script(dir + "/xdg-open");
+        script << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << log << "'\n";
+    }
+    ::chmod((dir + "/xdg-open").c_str(), 0755);
+    std::string help = dir + "/tallyk_eng.chm";
+    std::ofstream(help) << "help";
+    std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir + ":" + savedPath).c_str(), 1);
+
+    auto shell = toolkit::MakeQtShell();
+    auto lines = [&] {
+        std::ifstream in(log);
+        std::vector<std::string> got;
+        for (std::string line; std::getline(in, line);)
+            got.push_back(line);
+        return got;
+    };
+    EXPECT_TRUE(shell->Open("https://example.com/login?a=1"));
+    ASSERT_TRUE(PumpUntil([&] { return lines().size() == 1; }));
+    EXPECT_TRUE(shell->Open(help));
+    ASSERT_TRUE(PumpUntil([&] { return lines().size() == 2; }));
+    EXPECT_TRUE(shell->Open("ftp://files.example.org/"));
+    ASSERT_TRUE(PumpUntil([&] { return lines().size() == 3; }));
+    EXPECT_FALSE(shell->Open(""));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"https://example.com/login?a=1", "file://" + help,
+                                                 "ftp://files.example.org/"}));
+
+    ::setenv("PATH", savedPath.c_str(), 1);
+    std::remove(log.c_str());
+    std::remove(help.c_str());
+    std::remove((dir + "/xdg-open").c_str());
+    ::rmdir(folder);
+}
+
+TEST(QtShell, OpensAddressesAndFilesThroughXdgOpenOffscreen) { CheckShellOpensThroughXdgOpen(); }
+
+TEST(QtShellOnX11Child, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside QtShell.OpensAddressesAndFilesThroughXdgOpenOnX11";
+    CheckShellOpensThroughXdgOpen();
+}
+
+TEST(QtShell, OpensAddressesAndFilesThroughXdgOpenOnX11) {
+    if (!HaveProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    RunChildOnXcb(x, "QtShellOnX11Child.Run");
+}
