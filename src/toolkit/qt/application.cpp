@@ -1,0 +1,214 @@
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QScreen>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "toolkit/application.h"
+#include "toolkit/qt/backend.h"
+#include "toolkit/qt/platform_services.h"
+
+namespace toolkit {
+
+using qt::Dispatch;
+
+struct Application::Impl {
+    Application* self = nullptr;
+    std::unique_ptr<QApplication> app;
+    std::string caption;
+    std::vector<std::string> arguments;
+    std::vector<Window*> windows;
+    Window* main = nullptr;
+    QEventLoop* runLoop = nullptr;
+    bool mainClosed = false;
+    bool inMinimize = false;
+    bool minimized = false;
+    bool hidden = false;
+
+    // The minimise command, from the program or from the window manager.
+    void Minimize(bool alreadyMinimized);
+};
+
+namespace {
+
+Application* g_instance = nullptr;
+
+// The program's font is Tahoma; Debian's fonts-wine has a metric-compatible
+// one that fontconfig does not search.
+void RegisterFonts() {
+    bool tahoma = false;
+    for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+        if (QFile::exists(QString::fromLatin1(file)) &&
+            QFontDatabase::addApplicationFont(QString::fromLatin1(file)) >= 0)
+            tahoma = true;
+    if (!tahoma && !QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+        QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                                   {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+                                    QStringLiteral("Sans Serif")});
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+}
+
+} // namespace
+
+void Application::Impl::Minimize(bool alreadyMinimized) {
+    if (inMinimize) {
+        // Minimising from inside the handler only minimises.
+        if (!alreadyMinimized && main && main->IsShown())
+            main->Minimize();
+        return;
+    }
+    inMinimize = true;
+    if (self->OnMinimize) {
+        Dispatch d;
+        self->OnMinimize();
+    }
+    inMinimize = false;
+    minimized = true;
+    if (!alreadyMinimized && main && main->IsShown() && !main->IsMinimized())
+        main->Minimize();
+}
+
+Application::Application(int& argc, char** argv, const std::string& caption)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->self = this;
+    impl_->caption = caption;
+    impl_->app = std::make_unique<QApplication>(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i] ? argv[i] : "";
+        if (arg.size() >= 2 && arg.front() == '"' && arg.back() == '"')
+            arg = arg.substr(1, arg.size() - 2);
+        impl_->arguments.push_back(arg);
+    }
+    g_instance = this;
+    RegisterFonts();
+    qt::InstallKeyRouter();
+    InstallPlatformServices();
+}
+
+Application::~Application() {
+    qt::RemoveKeyRouter();
+    impl_->app.reset();
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+Application& Application::Instance() { return *g_instance; }
+bool Application::Exists() { return g_instance != nullptr; }
+
+void Application::SetCaption(const std::string& caption) { impl_->caption = caption; }
+std::string Application::Caption() const { return impl_->caption; }
+
+void Application::SetIcon(const ResourceData& png) {
+    // Only the windows show icons on this desktop; the application object has none to show.
+    (void)png;
+}
+
+int Application::Run(Window& mainWindow) {
+    impl_->main = &mainWindow;
+    impl_->mainClosed = false;
+    mainWindow.Show();
+    if (impl_->mainClosed || impl_->main != &mainWindow)
+        return 0;
+    QEventLoop loop;
+    impl_->runLoop = &loop;
+    loop.exec();
+    impl_->runLoop = nullptr;
+    return 0;
+}
+
+void Application::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void Application::Sleep(int milliseconds) {
+    if (milliseconds > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void Application::SendMinimizeCommand() { impl_->Minimize(false); }
+
+void Application::Restore() {
+    impl_->minimized = false;
+    if (impl_->main)
+        impl_->main->Restore();
+}
+
+void Application::Show() { impl_->hidden = false; }
+void Application::Hide() { impl_->hidden = true; }
+bool Application::IsMinimized() const { return impl_->minimized; }
+
+Window* Application::MainWindow() const { return impl_->main; }
+
+std::string Application::ExePath() {
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::vector<std::string> Application::Arguments() const { return impl_->arguments; }
+
+int Application::ScreenWidth() const {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 0;
+}
+
+int Application::ScreenHeight() const {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : 0;
+}
+
+namespace qt {
+
+void WindowCreated(Window* window) {
+    if (!g_instance)
+        return;
+    Application::Impl* im = g_instance->impl();
+    im->windows.push_back(window);
+    if (!im->main && window->Style() == WindowStyle::Main)
+        im->main = window;
+}
+
+void WindowDestroyed(Window* window) {
+    if (!g_instance)
+        return;
+    Application::Impl* im = g_instance->impl();
+    im->windows.erase(std::remove(im->windows.begin(), im->windows.end(), window), im->windows.end());
+    if (im->main == window) {
+        im->main = nullptr;
+        im->mainClosed = true;
+        if (im->runLoop)
+            im->runLoop->exit(0);
+    }
+}
+
+void WindowClosed(Window* window) {
+    if (!g_instance)
+        return;
+    Application::Impl* im = g_instance->impl();
+    if (im->main == window) {
+        im->mainClosed = true;
+        if (im->runLoop)
+            im->runLoop->exit(0);
+    }
+}
+
+void WindowMinimizedByUser(Window* window) {
+    if (g_instance && g_instance->impl()->main == window)
+        g_instance->impl()->Minimize(true);
+}
+
+void WindowRestoredByUser(Window* window) {
+    if (g_instance && g_instance->impl()->main == window)
+        g_instance->impl()->minimized = false;
+}
+
+} // namespace qt
+} // namespace toolkit

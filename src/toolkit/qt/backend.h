@@ -1,0 +1,166 @@
+// What the Qt backend's files share: the implementation records behind the
+// toolkit's objects, text conversion and key-code mapping.
+#pragma once
+
+#include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/controls.h"
+#include "toolkit/menu.h"
+#include "toolkit/types.h"
+
+class QEventLoop;
+class QKeyEvent;
+class QMenu;
+class QMenuBar;
+class QAction;
+
+namespace toolkit {
+
+class Menu;
+
+namespace qt {
+
+// 8-bit ANSI text of the current code page <-> Qt strings.
+QString ToQ(const std::string& ansi);
+std::string FromQ(const QString& text);
+// File paths cross the toolkit as the file system's own bytes.
+QString PathToQ(const std::string& path);
+std::string PathFromQ(const QString& path);
+// Line breaks of a multi-line text in any of the forms CR LF, LF CR, CR, LF.
+QString ToQLines(const std::string& ansi);
+
+int VkFromQtKey(int key, Qt::KeyboardModifiers mods);
+int QtKeyFromVk(int vk);
+unsigned ModsFromQt(Qt::KeyboardModifiers mods);
+Qt::KeyboardModifiers QtMods(unsigned mods);
+// The text a key produces on a US keyboard ("" for none).
+QString KeyText(int vk, unsigned mods);
+
+// Image `index` of the list (a null pixmap when there is none).
+QPixmap ImagePixmap(const ImageList* images, int index);
+
+// True where nobody can answer a window: the offscreen platform, or a modal
+// hook is installed. Pop-ups then do not block.
+bool NoPerson();
+
+// Counts the program's handlers that run now; a widget is deleted only once
+// none of them is on the stack (deleting it from under its own signal would crash).
+class Dispatch {
+public:
+    Dispatch();
+    ~Dispatch();
+    Dispatch(const Dispatch&) = delete;
+    Dispatch& operator=(const Dispatch&) = delete;
+    static int Depth();
+};
+void DisposeWidget(QWidget* widget);
+
+// An event filter that calls a function.
+class FilterObject : public QObject {
+public:
+    explicit FilterObject(std::function<bool(QObject*, QEvent*)> fn) : fn_(std::move(fn)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override { return fn_ && fn_(watched, event); }
+
+private:
+    std::function<bool(QObject*, QEvent*)> fn_;
+};
+
+// The control that stands for `widget` (exact match) or for its nearest ancestor.
+Control* ControlOf(const QWidget* widget);
+Control* ControlAt(const QWidget* widget);
+bool IsLive(const Control* control);
+void RegisterWidget(const QWidget* widget, Control* control);
+void UnregisterControl(Control* control);
+// The toolkit window whose frame is `frame`.
+Window* WindowOfFrame(const QWidget* frame);
+
+// Installs the application-wide filter that routes keys (accelerators, the
+// window's Enter and Escape rules, the controls' key handlers) and dropped files.
+void InstallKeyRouter();
+void RemoveKeyRouter();
+// Runs the key handlers of the window's focused control as a key press would
+// (used for keys that arrive without passing the window system).
+void NoteFocus(Window* window);
+
+// What the application object hears from its windows.
+void WindowCreated(Window* window);
+void WindowDestroyed(Window* window);
+void WindowClosed(Window* window);
+void WindowMinimizedByUser(Window* window);
+void WindowRestoredByUser(Window* window);
+// The menus whose shortcuts work inside `window`.
+const std::vector<Menu*>& MenusOf(const Window& window);
+void AddMenu(Window& window, Menu* menu);
+void RemoveMenu(Window& window, Menu* menu);
+// Enter and Escape as the window's rules take them; true when taken.
+bool WindowDialogKey(Window& window, QWidget* receiver, int vk, unsigned mods);
+bool WindowAcceptsFiles(const Window& window);
+
+} // namespace qt
+
+struct Control::Impl {
+    virtual ~Impl();
+
+    Control* self = nullptr;
+    QPointer<QWidget> widget;   // the outer widget
+    QPointer<QWidget> client;   // where child controls go (containers only)
+    QPointer<QWidget> keyWidget; // the widget that receives the control's keys
+    std::unique_ptr<QObject> guard; // context of every connection; dies first
+    Align align = Align::None;
+    bool alive = true;
+
+    // Containers
+    bool container = false;
+    std::vector<Control*> children;
+    int alignMargin = 0;
+    QSize lastClientSize{-1, -1};
+
+    virtual bool IsWindow() const { return false; }
+    // Whether Enter is the control's own key (not redirected to the default button).
+    virtual bool TakesEnter() const { return false; }
+    virtual bool NumbersOnly() const { return false; }
+    virtual void SetGeometry(int left, int top, int width, int height);
+    virtual Rect Geometry() const;
+
+    // The client size may have changed: lay out the aligned children and report it.
+    void ClientGeometryChanged();
+    void Register(QWidget* w);
+};
+
+struct Menu::Impl {
+    struct Entry {
+        std::string text;
+        int parent = -1;
+        bool separator = false;
+        bool submenu = false;
+        bool enabled = true;
+        Shortcut shortcut;
+        std::function<void()> handler;
+        QPointer<QAction> action;
+        QPointer<QMenu> menu; // sub-menu headers
+    };
+
+    Menu* self = nullptr;
+    Window* owner = nullptr;
+    Kind kind = Kind::Popup;
+    std::vector<Entry> entries;
+    QPointer<QMenuBar> bar;
+    QPointer<QMenu> popup;
+    std::unique_ptr<QObject> guard;
+    bool suppressed = false;
+    int popupCount = 0;
+
+    // Runs the handler of the item with this shortcut; false when none has it.
+    bool RunShortcut(const Shortcut& shortcut);
+};
+
+} // namespace toolkit

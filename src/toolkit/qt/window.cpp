@@ -1,0 +1,529 @@
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QIcon>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "toolkit/modal_hook.h"
+#include "toolkit/qt/backend.h"
+
+namespace toolkit {
+
+using qt::Dispatch;
+
+namespace {
+
+struct ModalState {
+    QEventLoop loop;
+    int result = ResultNone;
+    bool ended = false;
+    bool destroyed = false;
+};
+
+class FrameWidget;
+
+struct WindowImpl : Control::Impl {
+    WindowStyle style = WindowStyle::Main;
+    Window* owner = nullptr;
+    FrameWidget* frame = nullptr;
+    Menu* menu = nullptr;
+    std::vector<Menu*> menus;
+    Button* defaultButton = nullptr;
+    Button* cancelButton = nullptr;
+    const Control* lastFocus = nullptr;
+    bool acceptFiles = false;
+    bool centerPending = false;
+    bool programMinimize = false;
+    std::string caption;
+    ModalState* modal = nullptr;
+    int modalResult = ResultNone;
+
+    bool IsWindow() const override { return true; }
+    void SetGeometry(int left, int top, int width, int height) override;
+    Rect Geometry() const override;
+
+    Window* Self() const { return static_cast<Window*>(self); }
+    int MenuBarHeight() const;
+    void Layout();
+    void Center();
+};
+
+class FrameWidget : public QWidget {
+public:
+    FrameWidget(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags) {}
+    WindowImpl* impl = nullptr;
+    void FocusFirst() { focusNextPrevChild(true); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        if (impl)
+            impl->Layout();
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        if (!impl) {
+            event->accept();
+            return;
+        }
+        Window* window = impl->Self();
+        bool accept = true;
+        if (window->OnCloseQuery) {
+            Dispatch d;
+            accept = window->OnCloseQuery();
+        }
+        if (!impl) { // destroyed by its own handler
+            event->accept();
+            return;
+        }
+        if (!accept) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        if (impl->modal) {
+            if (impl->modalResult == ResultNone)
+                impl->modalResult = ResultClosed;
+            window->EndModal(impl->modalResult);
+        }
+        qt::WindowClosed(window);
+    }
+
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (!impl || event->type() != QEvent::WindowStateChange)
+            return;
+        const auto old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        const bool was = (old & Qt::WindowMinimized) != 0;
+        const bool now = isMinimized();
+        if (impl->programMinimize)
+            return;
+        if (now && !was)
+            qt::WindowMinimizedByUser(impl->Self());
+        else if (!now && was)
+            qt::WindowRestoredByUser(impl->Self());
+    }
+
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        if (!impl || event->spontaneous())
+            return;
+        if (impl->centerPending)
+            impl->Center();
+        Window* window = impl->Self();
+        if (window->OnShow) {
+            Dispatch d;
+            window->OnShow();
+        }
+    }
+};
+
+WindowImpl* W(const Window* window) { return static_cast<WindowImpl*>(window->impl()); }
+
+int WindowImpl::MenuBarHeight() const {
+    if (!menu || !menu->impl() || !menu->impl()->bar || !frame)
+        return 0;
+    QMenuBar* bar = menu->impl()->bar;
+    const int h = bar->heightForWidth(std::max(1, frame->width()));
+    return h > 0 ? h : bar->sizeHint().height();
+}
+
+void WindowImpl::Layout() {
+    if (!frame || !client)
+        return;
+    const int mh = MenuBarHeight();
+    if (mh > 0)
+        menu->impl()->bar->setGeometry(0, 0, frame->width(), mh);
+    client->setGeometry(0, mh, frame->width(), std::max(0, frame->height() - mh));
+    ClientGeometryChanged();
+}
+
+void WindowImpl::SetGeometry(int left, int top, int width, int height) {
+    if (!frame)
+        return;
+    const QRect outer = frame->frameGeometry();
+    const int dw = outer.width() - frame->width();
+    const int dh = outer.height() - frame->height();
+    frame->move(left, top);
+    if (style == WindowStyle::Dialog)
+        frame->setFixedSize(std::max(0, width - dw), std::max(0, height - dh));
+    else
+        frame->resize(std::max(0, width - dw), std::max(0, height - dh));
+    centerPending = false;
+    Layout();
+}
+
+Rect WindowImpl::Geometry() const {
+    if (!frame)
+        return {};
+    const QRect r = frame->frameGeometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+int FloorHalf(int value) { return value >= 0 ? value / 2 : -((-value + 1) / 2); }
+
+void WindowImpl::Center() {
+    if (!frame)
+        return;
+    QScreen* screen = frame->screen() ? frame->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->geometry() : QRect(0, 0, 0, 0);
+    const QRect outer = frame->frameGeometry();
+    frame->move(area.x() + FloorHalf(area.width() - outer.width()),
+                area.y() + FloorHalf(area.height() - outer.height()));
+}
+
+} // namespace
+
+namespace qt {
+
+void NoteFocus(Window* window) {
+    if (!window || !W(window) || !W(window)->frame)
+        return;
+    WindowImpl* im = W(window);
+    QWidget* focus = im->frame->focusWidget();
+    Control* control = focus ? ControlAt(focus) : nullptr;
+    if (!control || control == window || control == im->lastFocus)
+        return;
+    im->lastFocus = control;
+    if (control->OnFocus) {
+        Dispatch d;
+        control->OnFocus();
+    }
+}
+
+Window* WindowOfFrame(const QWidget* frame) {
+    Control* c = ControlOf(frame);
+    return c && c->impl() && c->impl()->IsWindow() ? static_cast<Window*>(c) : nullptr;
+}
+
+const std::vector<Menu*>& MenusOf(const Window& window) { return W(&window)->menus; }
+
+void AddMenu(Window& window, Menu* menu) { W(&window)->menus.push_back(menu); }
+
+void RemoveMenu(Window& window, Menu* menu) {
+    WindowImpl* im = W(&window);
+    if (!im)
+        return;
+    auto& list = im->menus;
+    list.erase(std::remove(list.begin(), list.end(), menu), list.end());
+    if (im->menu == menu) {
+        im->menu = nullptr;
+        im->Layout();
+    }
+}
+
+bool WindowAcceptsFiles(const Window& window) { return W(&window) && W(&window)->acceptFiles; }
+
+bool WindowDialogKey(Window& window, QWidget* receiver, int vk, unsigned mods) {
+    WindowImpl* im = W(&window);
+    if (!im || mods != ModNone)
+        return false;
+    Control* focused = ControlOf(receiver);
+    if (vk == VK_ESCAPE) {
+        if (!IsLive(im->cancelButton))
+            return false;
+        im->cancelButton->Click();
+        return true;
+    }
+    if (vk != VK_RETURN || !IsLive(im->defaultButton))
+        return false;
+    if (focused && focused != im->defaultButton && focused->impl() && focused->impl()->TakesEnter())
+        return false;
+    im->defaultButton->Click();
+    return true;
+}
+
+} // namespace qt
+
+Window::Window(WindowStyle style, Window* owner) : Container(nullptr) {
+    auto im = std::make_unique<WindowImpl>();
+    im->style = style;
+    im->owner = owner;
+    im->container = true;
+    Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    if (style == WindowStyle::Main)
+        flags |= Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
+    else
+        flags |= Qt::Dialog;
+    QWidget* ownerFrame = owner && owner->impl() ? owner->impl()->widget.data() : nullptr;
+    auto* frame = new FrameWidget(ownerFrame, flags);
+    frame->setAttribute(Qt::WA_QuitOnClose, false);
+    auto* client = new QWidget(frame);
+    im->frame = frame;
+    im->widget = frame;
+    im->client = client;
+    im->keyWidget = frame;
+    WindowImpl* raw = im.get();
+    Attach(std::move(im));
+    frame->impl = raw;
+    // The native window exists from now on, so its frame is known before it shows.
+    frame->winId();
+    raw->Layout();
+    qt::WindowCreated(this);
+}
+
+Window::~Window() {
+    WindowImpl* im = W(this);
+    if (!im)
+        return;
+    if (im->modal) {
+        im->modal->destroyed = true;
+        im->modal->loop.exit();
+        im->modal = nullptr;
+    }
+    if (im->frame)
+        im->frame->impl = nullptr;
+    for (Menu* menu : im->menus)
+        if (menu->impl())
+            menu->impl()->owner = nullptr;
+    if (im->menu && im->menu->impl() && im->menu->impl()->bar)
+        im->menu->impl()->bar->setParent(nullptr);
+    im->menus.clear();
+    qt::WindowDestroyed(this);
+}
+
+void Window::SetCaption(const std::string& caption) {
+    WindowImpl* im = W(this);
+    im->caption = caption;
+    // "[*]" is Qt's placeholder for the modified mark; doubled it shows as itself.
+    QString title = qt::ToQ(caption);
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    if (im->frame)
+        im->frame->setWindowTitle(title);
+}
+
+std::string Window::Caption() const { return W(this)->caption; }
+
+void Window::SetFont(const Font& font) {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    QFont f(QString::fromLatin1(font.name ? font.name : "Tahoma"));
+    f.setPixelSize(font.height == 0 ? 11 : std::abs(font.height));
+    f.setBold(font.bold);
+    im->frame->setFont(f);
+}
+
+void Window::SetClientSize(int width, int height) {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    const QSize size(std::max(0, width), std::max(0, height) + im->MenuBarHeight());
+    if (im->style == WindowStyle::Dialog)
+        im->frame->setFixedSize(size);
+    else
+        im->frame->resize(size);
+    im->Layout();
+}
+
+Rect Window::OuterRect() const { return W(this)->Geometry(); }
+
+void Window::SetOuterLeft(int left) {
+    const Rect r = OuterRect();
+    W(this)->SetGeometry(left, r.top, r.width, r.height);
+}
+
+void Window::SetOuterTop(int top) {
+    const Rect r = OuterRect();
+    W(this)->SetGeometry(r.left, top, r.width, r.height);
+}
+
+void Window::SetOuterWidth(int width) {
+    const Rect r = OuterRect();
+    W(this)->SetGeometry(r.left, r.top, width, r.height);
+}
+
+void Window::SetOuterHeight(int height) {
+    const Rect r = OuterRect();
+    W(this)->SetGeometry(r.left, r.top, r.width, height);
+}
+
+void Window::SetPosition(int left, int top) {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    im->frame->move(left, top);
+    im->centerPending = false;
+}
+
+void Window::CenterOnScreen() {
+    WindowImpl* im = W(this);
+    im->Center();
+    // A frame the window manager adds later changes the outer size: centre again on showing.
+    im->centerPending = !IsShown();
+}
+
+void Window::SetIcon(const ResourceData& png) {
+    WindowImpl* im = W(this);
+    if (!im->frame || !png)
+        return;
+    QPixmap pixmap;
+    if (pixmap.loadFromData(png.data, static_cast<uint>(png.size)))
+        im->frame->setWindowIcon(QIcon(pixmap));
+}
+
+void Window::SetMenu(Menu* menu) {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    const QSize client = im->client ? im->client->size() : QSize();
+    if (im->menu && im->menu->impl() && im->menu->impl()->bar) {
+        im->menu->impl()->bar->hide();
+        im->menu->impl()->bar->setParent(nullptr);
+    }
+    im->menu = menu && menu->GetKind() == Menu::Kind::Bar ? menu : nullptr;
+    if (im->menu && im->menu->impl()->bar) {
+        QMenuBar* bar = im->menu->impl()->bar;
+        bar->setParent(im->frame);
+        bar->setNativeMenuBar(false);
+        bar->show();
+    }
+    // The client area keeps its size; the frame takes the menu bar in.
+    SetClientSize(client.width(), client.height());
+}
+
+void Window::AcceptDroppedFiles(bool accept) {
+    WindowImpl* im = W(this);
+    im->acceptFiles = accept;
+    if (im->frame)
+        im->frame->setAcceptDrops(accept);
+    if (im->client)
+        im->client->setAcceptDrops(accept);
+}
+
+void Window::Show() {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    im->frame->show();
+    // The first control that takes the focus has it, as in a dialog box.
+    if (!im->frame->focusWidget())
+        im->frame->FocusFirst();
+    im->frame->activateWindow();
+    qt::NoteFocus(this);
+}
+
+void Window::Hide() {
+    if (W(this)->frame)
+        W(this)->frame->hide();
+}
+
+bool Window::IsShown() const { return W(this)->frame && W(this)->frame->isVisible(); }
+
+void Window::Minimize() {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    im->programMinimize = true;
+    im->frame->setWindowState(im->frame->windowState() | Qt::WindowMinimized);
+    im->programMinimize = false;
+}
+
+void Window::Restore() {
+    WindowImpl* im = W(this);
+    if (!im->frame || !im->frame->isMinimized())
+        return;
+    im->programMinimize = true;
+    im->frame->setWindowState(im->frame->windowState() & ~Qt::WindowMinimized);
+    im->programMinimize = false;
+}
+
+bool Window::IsMinimized() const { return W(this)->frame && W(this)->frame->isMinimized(); }
+
+void Window::BringToFront() {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    im->frame->raise();
+    im->frame->activateWindow();
+}
+
+void Window::Close() {
+    WindowImpl* im = W(this);
+    if (!im->frame)
+        return;
+    QPointer<QWidget> frame = im->frame;
+    QMetaObject::invokeMethod(
+        frame, [frame] { if (frame) frame->close(); }, Qt::QueuedConnection);
+}
+
+int Window::ShowModal() {
+    WindowImpl* im = W(this);
+    if (!im->frame || im->modal)
+        return ResultNone;
+    ModalState state;
+    im->modal = &state;
+    im->modalResult = ResultNone;
+    if (im->frame->isVisible())
+        im->frame->hide();
+    im->frame->setWindowModality(Qt::ApplicationModal);
+    Show();
+    if (state.destroyed)
+        return state.result;
+
+    if (qt::NoPerson()) {
+        // Whoever answers does so from inside the loop, as a person would.
+        QTimer::singleShot(0, im->frame, [this, &state] {
+            if (state.ended || state.destroyed)
+                return;
+            ModalHook* hook = GetModalHook();
+            if (hook && hook->onModal) {
+                Dispatch d;
+                hook->onModal(*this);
+            } else if (!hook) {
+                std::fprintf(stderr, "toolkit: modal window \"%s\" shown with nobody to answer it; closed\n",
+                             Caption().c_str());
+            }
+            if (!state.ended && !state.destroyed)
+                EndModal(ResultClosed);
+        });
+    }
+    if (!state.ended)
+        state.loop.exec(QEventLoop::DialogExec);
+    if (state.destroyed)
+        return state.result;
+    im->modal = nullptr;
+    if (im->frame) {
+        im->frame->hide();
+        im->frame->setWindowModality(Qt::NonModal);
+    }
+    return state.result;
+}
+
+void Window::EndModal(int result) {
+    WindowImpl* im = W(this);
+    if (result == ResultNone)
+        return;
+    im->modalResult = result;
+    if (im->modal && !im->modal->ended) {
+        im->modal->result = result;
+        im->modal->ended = true;
+        im->modal->loop.exit(0);
+    }
+}
+
+int Window::ModalResult() const { return W(this)->modalResult; }
+bool Window::IsModal() const { return W(this)->modal != nullptr; }
+
+void Window::SetDefaultButton(Button* button) { W(this)->defaultButton = button; }
+void Window::SetCancelButton(Button* button) { W(this)->cancelButton = button; }
+
+Control* Window::FocusedControl() const {
+    WindowImpl* im = W(this);
+    if (!im->frame || !im->frame->focusWidget())
+        return nullptr;
+    Control* control = qt::ControlAt(im->frame->focusWidget());
+    return control == this ? nullptr : control;
+}
+
+WindowStyle Window::Style() const { return W(this)->style; }
+Window* Window::Owner() const { return W(this)->owner; }
+
+} // namespace toolkit
