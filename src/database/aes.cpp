@@ -3,10 +3,9 @@
 #include "database/secure_wipe.h"
 
 #include <array>
+#include <atomic>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 namespace tallykey {
 
@@ -192,14 +191,21 @@ bool AesNiAvailable() {
     return available;
 }
 
-AesEngine DefaultAesEngine() {
-    static const AesEngine engine = [] {
-        const char* forced = std::getenv("TALLYKEY_AES");
-        if (forced != nullptr && std::string_view(forced) == "table")
-            return AesEngine::Table;
-        return AesNiAvailable() ? AesEngine::AesNi : AesEngine::Table;
-    }();
+namespace {
+std::atomic<AesEngine>& DefaultEngine() {
+    static std::atomic<AesEngine> engine{AesNiAvailable() ? AesEngine::AesNi : AesEngine::Table};
     return engine;
+}
+} // namespace
+
+AesEngine DefaultAesEngine() {
+    return DefaultEngine().load(std::memory_order_relaxed);
+}
+
+void SetDefaultAesEngine(AesEngine engine) {
+    if (engine == AesEngine::AesNi && !AesNiAvailable())
+        engine = AesEngine::Table;
+    DefaultEngine().store(engine, std::memory_order_relaxed);
 }
 
 Aes128::Aes128(const std::uint8_t key[AesKeySize], AesEngine engine)

@@ -14,9 +14,11 @@ constexpr std::size_t AesKeySize = 16;
 enum class AesEngine { Table, AesNi };
 
 bool AesNiAvailable();
-// AesNi when the processor has it, else Table. Setting the environment variable
-// TALLYKEY_AES to "table" forces the table code (for measurements).
+// The engine the stream operations use: AesNi when the processor has it, else Table.
+// SetDefaultAesEngine changes it for the whole process (tests and measurements); an
+// AesNi request on a processor without it keeps Table.
 AesEngine DefaultAesEngine();
+void SetDefaultAesEngine(AesEngine engine);
 
 // Holds the expanded round keys for one key; they are expanded once on construction and
 // cleared on destruction. The decryption keys are those of the equivalent inverse cipher.

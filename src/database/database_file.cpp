@@ -280,7 +280,9 @@ WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const 
         return {false, SystemReason(S_ISDIR(old.st_mode) ? EISDIR : EINVAL)};
 
     const std::string folder = ParentFolder(target);
-    std::string temp = folder + "/." + FileNamePart(target) + ".XXXXXX";
+    // The temporary name stays within the system's limit for a name however long the
+    // target's is.
+    std::string temp = folder + "/." + FileNamePart(target).substr(0, 200) + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC); // created with permissions 0600
     if (fd < 0)
         return {false, SystemReason(errno)};
