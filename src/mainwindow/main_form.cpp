@@ -28,6 +28,10 @@ const std::vector<std::string> kTreeMenuTemplate = {
     "Move &Up\tCtrl+Up", "Move Do&wn\tCtrl+Down",
 };
 
+// The one main window whose handlers the platform services and the
+// application object hold at present.
+MainForm* boundForm = nullptr;
+
 constexpr int kPanelWidth = 186;
 constexpr int kCommentTop = 160;
 
@@ -52,14 +56,18 @@ MainForm::MainForm() : toolkit::Window(toolkit::WindowStyle::Main, nullptr) {
 }
 
 MainForm::~MainForm() {
-    // The services outlive the window; leave them no handler pointing into it.
-    toolkit::Services& platform = toolkit::Platform();
-    if (boundHotKeys_ && platform.hotKeys == boundHotKeys_)
-        boundHotKeys_->OnHotKey = nullptr;
-    if (boundTrayIcon_ && platform.trayIcon == boundTrayIcon_)
-        boundTrayIcon_->OnMouse = nullptr;
-    if (toolkit::Application::Exists())
-        toolkit::Application::Instance().OnMinimize = nullptr;
+    // The services outlive the window; leave them no handler pointing into it
+    // (unless a newer main window has bound its own since).
+    if (boundForm == this) {
+        toolkit::Services& platform = toolkit::Platform();
+        if (boundHotKeys_ && platform.hotKeys == boundHotKeys_)
+            boundHotKeys_->OnHotKey = nullptr;
+        if (boundTrayIcon_ && platform.trayIcon == boundTrayIcon_)
+            boundTrayIcon_->OnMouse = nullptr;
+        if (toolkit::Application::Exists())
+            toolkit::Application::Instance().OnMinimize = nullptr;
+        boundForm = nullptr;
+    }
     // The tree must not report its own destruction to a half-destroyed form.
     if (GroupTree) {
         GroupTree->OnSelectionChanged = nullptr;
@@ -180,6 +188,7 @@ void MainForm::BindEvents() {
     };
     OnDropFiles = [this](const std::string& files) { FilesDropped(files); };
 
+    boundForm = this;
     Services& platform = Platform();
     if (platform.hotKeys) {
         boundHotKeys_ = platform.hotKeys;

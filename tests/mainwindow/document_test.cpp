@@ -1,0 +1,482 @@
+// The document: opening, saving, the password prompts, the save prompt,
+// dropped files, and the state each command leaves behind.
+#include "test_app.h"
+
+namespace tallykey::test {
+namespace {
+
+using toolkit::IDCANCEL;
+using toolkit::IDNO;
+using toolkit::IDOK;
+using toolkit::IDYES;
+
+struct DocumentState {
+    std::string currentFile;
+    std::string masterPassword;
+    bool saved;
+    bool saveEnabled;
+    std::string caption;
+    bool operator==(const DocumentState&) const = default;
+};
+
+void PrintTo(const DocumentState& s, std::ostream* os) {
+    *os << "{" << s.currentFile << ", \"" << s.masterPassword << "\", saved " << s.saved
+        << ", save " << (s.saveEnabled ? "on" : "off") << ", " << s.caption << "}";
+}
+
+class DocumentTest : public MainWindowTest {
+protected:
+    DocumentState State() const {
+        return {form->CurrentFile, form->MasterPassword, form->Saved, form->SaveEnabled(),
+                form->Caption()};
+    }
+    static std::string CaptionFor(const std::string& name) {
+        return "[" + name + "] - Tallykey 0.4";
+    }
+    // Opens a file that has the empty password, so that no prompt comes up.
+    void OpenPlain(const std::string& path) {
+        ASSERT_TRUE(form->OpenDatabase(path));
+    }
+};
+
+// Each row of the document's state table, in the order a user meets them.
+TEST_F(DocumentTest, StateTableRowByRow) {
+    const std::string first = MakeDatabase(dir.Path("first.tkf"), "one");
+    const std::string second = dir.Path("second.tkf");
+
+    // Before the first show: LastFile from the settings, Save enabled by default.
+    WriteFile(dir.Path("tallyk.ini"), "[Settings]\r\nLastFile=" + first + "\r\n");
+    form.reset();
+    form = std::make_unique<MainForm>();
+    form->Initialize();
+    EXPECT_EQ(State(), (DocumentState{first, "", false, true, "Tallykey 0.4"}));
+
+    // First show: the last file asks for its password; cancelled, the program stays untitled.
+    script.dialogs = {CancelPrompt()};
+    form->Show();
+    TestApp().ProcessMessages();
+    EXPECT_EQ(script.dialogCaptions, std::vector<std::string>{"[first.tkf] - Authorization"});
+    EXPECT_EQ(State(), (DocumentState{kUntitledFile, "", false, false, CaptionFor("Untitled.tkf")}));
+
+    // Open succeeds.
+    script.dialogs = {TypePassword("one")};
+    ASSERT_TRUE(form->OpenDatabase(first));
+    EXPECT_EQ(State(), (DocumentState{first, "one", true, false, CaptionFor("first.tkf")}));
+    EXPECT_EQ(form->GroupTree->TopLevelCount(), 2);
+
+    // Model changed.
+    form->MarkChanged();
+    EXPECT_EQ(State(), (DocumentState{first, "one", false, true, CaptionFor("first.tkf")}));
+
+    // Open cancelled: nothing moves.
+    script.dialogs = {CancelPrompt()};
+    EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.Path("third.tkf"), "three")));
+    EXPECT_EQ(State(), (DocumentState{first, "one", false, true, CaptionFor("first.tkf")}));
+
+    // Save succeeds, under another name.
+    ASSERT_TRUE(form->SaveDatabase(second));
+    EXPECT_EQ(State(), (DocumentState{second, "one", true, false, CaptionFor("second.tkf")}));
+
+    // Save fails: the folder does not exist.
+    form->MarkChanged();
+    script.answers = {IDOK};
+    EXPECT_FALSE(form->SaveDatabase(dir.Path("no/such/folder.tkf")));
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Encryption failed!");
+    EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
+    EXPECT_EQ(script.boxes[0].flags, toolkit::MB_OK);
+    EXPECT_EQ(State(), (DocumentState{second, "one", false, true, CaptionFor("second.tkf")}));
+
+    // Password changed.
+    script.dialogs = {TypePassword("two"), TypePassword("two")};
+    ASSERT_TRUE(form->SaveDatabase(second));
+    form->CmdChangePassword();
+    EXPECT_EQ(State(), (DocumentState{second, "two", false, true, CaptionFor("second.tkf")}));
+
+    // Branch opened or closed by the user: Save enabled, Saved untouched.
+    ASSERT_TRUE(form->SaveDatabase(second));
+    form->GroupTree->ToggleByUser(GroupNode(1));
+    EXPECT_EQ(State(), (DocumentState{second, "two", true, true, CaptionFor("second.tkf")}));
+
+    // New, answered Yes: the password stays for the next save.
+    script.answers = {IDYES};
+    form->CmdNew();
+    EXPECT_EQ(State(), (DocumentState{kUntitledFile, "two", true, false, CaptionFor("Untitled.tkf")}));
+    EXPECT_EQ(form->GroupTree->TopLevelCount(), 0);
+    EXPECT_TRUE(form->Db.Groups.empty());
+
+    // Exit writes CurrentFile as LastFile.
+    form->CurrentFile = second;
+    EXPECT_TRUE(form->CloseQuery());
+    EXPECT_NE(ReadFile(dir.Path("tallyk.ini")).find("LastFile=" + second), std::string::npos);
+}
+
+TEST_F(DocumentTest, ThreeWrongPasswordsThenTheRightOne) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("secret.tkf"), "right");
+    script.dialogs = {TypePassword("wrong"), TypePassword(""), TypePassword("RIGHT"),
+                      TypePassword("right")};
+    script.answers = {IDOK, IDOK, IDOK};
+    ASSERT_TRUE(form->OpenDatabase(file));
+
+    EXPECT_EQ(script.dialogCaptions,
+              std::vector<std::string>(4, "[secret.tkf] - Authorization"));
+    ASSERT_EQ(script.boxes.size(), 3u);
+    for (const toolkit::MessageBoxRequest& box : script.boxes) {
+        EXPECT_EQ(box.text, "Wrong password! Please try again.");
+        EXPECT_EQ(box.caption, "Error");
+        EXPECT_EQ(box.flags, toolkit::MB_OK | toolkit::MB_ICONSTOP);
+        EXPECT_EQ(box.owner, nullptr) << "owned by the application object";
+    }
+    EXPECT_EQ(State(), (DocumentState{file, "right", true, false, CaptionFor("secret.tkf")}));
+    EXPECT_EQ(form->Db.Items[0][0].Title, "Box");
+}
+
+// The open prompt's title is built on the dialog's own title, which a
+// language file may leave empty.
+TEST_F(DocumentTest, PromptTitleBuildsOnTheDialogsTitle) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("Work.tkf"), "pw");
+    WriteFile(dir.Path("test.lng"), "[Password Form]\r\nPassword=Kennwort:\r\n");
+    Settings().LangFile = dir.Path("test.lng");
+    script.dialogs = {CancelPrompt()};
+    form->OpenDatabase(file);
+    Settings().LangFile.clear();
+    EXPECT_EQ(script.dialogCaptions, std::vector<std::string>{"[Work.tkf] - "});
+}
+
+TEST_F(DocumentTest, CancelledPromptKeepsTheOpenDatabaseAndItsChanges) {
+    FirstShow();
+    const std::string open = MakeDatabase(dir.Path("open.tkf"), "");
+    OpenPlain(open);
+    form->Db.Groups[0].Title = "Renamed";
+    form->MarkChanged();
+    script.dialogs = {TypePassword("new"), TypePassword("new")};
+    form->CmdChangePassword();
+
+    const DocumentState before = State();
+    script.dialogs = {CancelPrompt()};
+    EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.Path("other.tkf"), "other")));
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(form->Db.Groups[0].Title, "Renamed");
+
+    // Closed with the close box instead of Cancel: the same.
+    script.dialogs = {[](toolkit::Window&) {}};
+    EXPECT_FALSE(form->OpenDatabase(dir.Path("other.tkf")));
+    EXPECT_EQ(State(), before);
+
+    // The close still offers to save them.
+    script.answers = {IDCANCEL};
+    EXPECT_FALSE(form->CloseQuery());
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Save changes to '" + open + "'?");
+}
+
+TEST_F(DocumentTest, ChangePasswordNeedsTwoEqualEntries) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("keys.tkf"), "old");
+    script.dialogs = {TypePassword("old")};
+    ASSERT_TRUE(form->OpenDatabase(file));
+    const DocumentState opened = State();
+    script.dialogCaptions.clear();
+
+    // Different entries, also by letter case only.
+    for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+             {"new", "other"}, {"Secret", "secret"}}) {
+        script.dialogs = {TypePassword(a), TypePassword(b)};
+        script.answers = {IDOK};
+        form->CmdChangePassword();
+        ASSERT_EQ(script.boxes.size(), 1u);
+        EXPECT_EQ(script.boxes[0].text, "Typed passwords don't match! Password not changed.");
+        EXPECT_EQ(script.boxes[0].caption, "Warning");
+        EXPECT_EQ(script.boxes[0].flags, toolkit::MB_OK | toolkit::MB_ICONEXCLAMATION);
+        EXPECT_EQ(script.boxes[0].owner, form.get());
+        EXPECT_EQ(State(), opened);
+        script.boxes.clear();
+    }
+    EXPECT_EQ(script.dialogCaptions,
+              (std::vector<std::string>{"New password", "Re-type password", "New password",
+                                        "Re-type password"}));
+
+    // Either prompt cancelled: nothing, and no message.
+    script.dialogs = {CancelPrompt()};
+    form->CmdChangePassword();
+    script.dialogs = {TypePassword("x"), CancelPrompt()};
+    form->CmdChangePassword();
+    EXPECT_EQ(State(), opened);
+
+    // Equal entries: the caption stays, Save comes on, and closing asks.
+    script.dialogs = {TypePassword("new"), TypePassword("new")};
+    form->CmdChangePassword();
+    EXPECT_EQ(State(), (DocumentState{file, "new", false, true, CaptionFor("keys.tkf")}));
+    EXPECT_EQ(ReadDatabase(form->Db, "old", file).status, ReadStatus::Success)
+        << "the file changes only with the next save";
+    script.answers = {IDCANCEL};
+    EXPECT_FALSE(form->CloseQuery());
+    EXPECT_EQ(script.boxes.size(), 1u);
+}
+
+TEST_F(DocumentTest, EmptyPasswordOpensWithoutAPrompt) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("keys.tkf"), "old");
+    script.dialogs = {TypePassword("old")};
+    ASSERT_TRUE(form->OpenDatabase(file));
+
+    script.dialogs = {TypePassword(""), TypePassword("")};
+    form->CmdChangePassword();
+    EXPECT_EQ(form->MasterPassword, "");
+    EXPECT_TRUE(form->SaveEnabled());
+    form->CmdSave();
+    EXPECT_FALSE(form->SaveEnabled());
+
+    // The script has no prompt to answer, so any prompt would fail the test.
+    script.answers = {IDYES};
+    form->CmdNew();
+    ASSERT_TRUE(form->OpenDatabase(file));
+    EXPECT_EQ(form->Db.Groups.size(), 2u);
+    EXPECT_EQ(script.dialogCaptions.size(), 3u);
+
+    // The bundled fixture made by another implementation does the same.
+    ASSERT_TRUE(form->OpenDatabase(TALLYKEY_TEST_DATA "/example.tkf"));
+    EXPECT_EQ(form->Caption(), CaptionFor("example.tkf"));
+    ASSERT_EQ(form->GroupTree->TopLevelCount(), 1);
+    EXPECT_EQ(form->GroupTree->Text(GroupNode(0)), "Mail");
+    EXPECT_EQ(form->GroupTree->Text(ItemNode(0, 0)), "Box");
+}
+
+TEST_F(DocumentTest, ExpandingAGroupEnablesSaveButClosingAsksNothing) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("tree.tkf"), "");
+    OpenPlain(file);
+    ASSERT_FALSE(form->SaveEnabled());
+    ASSERT_FALSE(form->GroupTree->IsExpanded(GroupNode(1)));
+    form->GroupTree->ToggleByUser(GroupNode(1));
+    EXPECT_TRUE(form->SaveEnabled());
+    EXPECT_TRUE(form->Saved);
+    EXPECT_TRUE(form->CloseQuery()) << "no prompt: the script has no answer for one";
+
+    // Saving keeps the branch as the tree shows it, not as the flag says.
+    form->GroupTree->ToggleByUser(GroupNode(0));
+    form->CmdSave();
+    TDatabase reread;
+    ASSERT_TRUE(ReadDatabase(reread, "", file).ok());
+    EXPECT_FALSE(reread.Groups[0].Expanded);
+    EXPECT_TRUE(reread.Groups[1].Expanded);
+}
+
+TEST_F(DocumentTest, SavePromptShowsTheFullPath) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("private.tkf"), "");
+    OpenPlain(file);
+    form->MarkChanged();
+    script.answers = {IDYES};
+    EXPECT_EQ(form->AskSaveChanges(), IDYES);
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Save changes to '" + file + "'?");
+    EXPECT_EQ(script.boxes[0].caption, "Confirm");
+    EXPECT_EQ(script.boxes[0].flags, toolkit::MB_YESNOCANCEL | toolkit::MB_ICONQUESTION);
+    EXPECT_EQ(script.boxes[0].owner, form.get());
+    EXPECT_TRUE(form->Saved);
+    EXPECT_FALSE(form->SaveEnabled());
+    // Nothing left to save: no question.
+    EXPECT_EQ(form->AskSaveChanges(), IDNO);
+
+    // A path as the Windows file dialog gives it shows whole; the caption keeps the name only.
+    form->CurrentFile = "C:\\data\\private.tkf";
+    form->SetTitle();
+    EXPECT_EQ(form->Caption(), CaptionFor("private.tkf"));
+    form->MarkChanged();
+    script.answers = {IDNO};
+    EXPECT_EQ(form->AskSaveChanges(), IDNO);
+    EXPECT_EQ(script.boxes.back().text, "Save changes to 'C:\\data\\private.tkf'?");
+}
+
+TEST_F(DocumentTest, NewAlwaysAsksFirst) {
+    FirstShow();
+    OpenPlain(MakeDatabase(dir.Path("a.tkf"), ""));
+    const DocumentState opened = State();
+    script.answers = {IDNO};
+    form->CmdNew();
+    EXPECT_EQ(State(), opened);
+    EXPECT_EQ(form->Db.Groups.size(), 2u);
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text,
+              "Are you sure you want to create new file? All changes will be lost.");
+    EXPECT_EQ(script.boxes[0].caption, "Confirm");
+    EXPECT_EQ(script.boxes[0].flags, toolkit::MB_YESNO | toolkit::MB_ICONQUESTION);
+}
+
+TEST_F(DocumentTest, DroppedFiles) {
+    FirstShow();
+    const std::string open = MakeDatabase(dir.Path("Work.tkf"), "");
+    const std::string other = MakeDatabase(dir.Path("other.tkf"), "", TDatabase{});
+    OpenPlain(open);
+    form->MarkChanged();
+
+    // The open file again, in other letter case: nothing at all.
+    std::string shouted = open;
+    for (char& ch : shouted)
+        if (ch >= 'a' && ch <= 'z')
+            ch = static_cast<char>(ch - 'a' + 'A');
+    toolkit::input::DropFiles(*form, shouted);
+    TestApp().ProcessMessages();
+    EXPECT_TRUE(script.boxes.empty());
+    EXPECT_EQ(form->CurrentFile, open);
+
+    // Two files at once name no single file: the save prompt, then nothing opens.
+    script.answers = {IDNO};
+    toolkit::input::DropFiles(*form, other + "\r" + open);
+    TestApp().ProcessMessages();
+    EXPECT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(form->CurrentFile, open);
+
+    // Cancel at the prompt stops.
+    script.answers = {IDCANCEL};
+    form->FilesDropped(other);
+    EXPECT_EQ(form->CurrentFile, open);
+
+    // One other file: opened after the prompt.
+    script.answers = {IDNO};
+    toolkit::input::DropFiles(*form, other);
+    TestApp().ProcessMessages();
+    EXPECT_EQ(form->CurrentFile, other);
+    EXPECT_EQ(form->GroupTree->TopLevelCount(), 0);
+    EXPECT_EQ(script.boxes.size(), 3u);
+}
+
+TEST_F(DocumentTest, DamagedFileShowsTheDecryptionError) {
+    FirstShow();
+    const std::string good = MakeDatabase(dir.Path("good.tkf"), "");
+    OpenPlain(good);
+    const DocumentState before = State();
+    // Encrypted part of 17 bytes: not whole blocks.
+    WriteFile(dir.Path("damaged.tkf"), std::string("\x10\0\0\0", 4) + std::string(17, 'x'));
+    script.answers = {IDOK};
+    EXPECT_FALSE(form->OpenDatabase(dir.Path("damaged.tkf")));
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Invalid buffer size for decryption");
+    EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
+    EXPECT_EQ(script.boxes[0].flags & toolkit::MB_ICONMASK, toolkit::MB_ICONSTOP);
+    EXPECT_EQ(State(), before);
+    EXPECT_EQ(form->GroupTree->TopLevelCount(), 2);
+}
+
+// A file that cannot be read is not a password problem: one message with the
+// reason, no prompt, and nothing changes.
+TEST_F(DocumentTest, UnreadableFileIsReportedWithItsReason) {
+    FirstShow();
+    OpenPlain(MakeDatabase(dir.Path("good.tkf"), ""));
+    const DocumentState before = State();
+    const std::string folder = dir.Path("folder.tkf");
+    std::filesystem::create_directory(folder);
+    const std::string missing = dir.Path("missing.tkf");
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {folder, "Is a directory"}, {missing, "No such file or directory"}}) {
+        script.answers = {IDOK};
+        EXPECT_FALSE(form->OpenDatabase(path));
+        ASSERT_EQ(script.boxes.size(), 1u);
+        EXPECT_EQ(script.boxes[0].text, "Cannot read '" + path + "': " + reason);
+        EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
+        EXPECT_EQ(script.boxes[0].flags, toolkit::MB_OK | toolkit::MB_ICONSTOP);
+        EXPECT_EQ(State(), before);
+        script.boxes.clear();
+    }
+    EXPECT_TRUE(script.dialogCaptions.empty());
+}
+
+// Open... offers to save first; Cancel there shows no file dialog.
+TEST_F(DocumentTest, OpenOffersToSaveFirst) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.Path("a.tkf"), "");
+    OpenPlain(file);
+    form->MarkChanged();
+
+    script.answers = {IDCANCEL};
+    toolkit::input::PressKeyOn(*form->GroupTree, 'O', toolkit::ModCtrl);
+    EXPECT_EQ(script.boxes.size(), 1u);
+    EXPECT_TRUE(script.fileRequests.empty());
+
+    const std::string other = MakeDatabase(dir.Path("b.tkf"), "", TDatabase{});
+    script.answers = {IDNO};
+    script.files = {other};
+    form->CmdOpen();
+    ASSERT_EQ(script.fileRequests.size(), 1u);
+    const toolkit::FileDialogRequest& request = script.fileRequests[0];
+    EXPECT_FALSE(request.save);
+    EXPECT_EQ(request.initialName, file);
+    EXPECT_EQ(request.filter, "Tallykey files (*.tkf)|*.tkf|All files (*.*)|*.*");
+    EXPECT_EQ(request.owner, form.get());
+    EXPECT_TRUE(request.options & toolkit::FileDialog::FileMustExist);
+    EXPECT_EQ(form->CurrentFile, other);
+
+    // Nothing unsaved: straight to the dialog.
+    script.files = {std::nullopt};
+    form->CmdOpen();
+    EXPECT_EQ(script.boxes.size(), 2u);
+    EXPECT_EQ(form->CurrentFile, other);
+}
+
+// Save on a database never saved asks for a name, as Save As does.
+TEST_F(DocumentTest, SaveOfAnUntitledDatabaseAsksForAName) {
+    FirstShow();
+    form->Db = SampleDatabase();
+    form->RebuildTree();
+    form->MarkChanged();
+
+    script.files = {std::nullopt};
+    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    ASSERT_EQ(script.fileRequests.size(), 1u);
+    EXPECT_TRUE(script.fileRequests[0].save);
+    EXPECT_EQ(script.fileRequests[0].initialName, "Untitled.tkf");
+    EXPECT_TRUE(script.fileRequests[0].options & toolkit::FileDialog::OverwritePrompt);
+    EXPECT_EQ(form->CurrentFile, kUntitledFile);
+    EXPECT_TRUE(form->SaveEnabled());
+
+    // A name typed without an extension is used exactly as typed.
+    const std::string chosen = dir.Path("plain-name");
+    script.files = {chosen};
+    form->CmdSave();
+    EXPECT_TRUE(std::filesystem::is_regular_file(chosen));
+    EXPECT_EQ(form->CurrentFile, chosen);
+    EXPECT_EQ(form->Caption(), CaptionFor("plain-name"));
+    EXPECT_FALSE(form->SaveEnabled());
+
+    // Once it has a name, Save writes there without asking.
+    form->MarkChanged();
+    form->CmdSave();
+    EXPECT_EQ(script.fileRequests.size(), 2u);
+    EXPECT_FALSE(form->SaveEnabled());
+}
+
+// Yes at the close prompt whose save fails keeps the window open.
+TEST_F(DocumentTest, FailedSaveAtCloseKeepsTheWindowOpen) {
+    FirstShow();
+    const std::string folder = dir.Path("sub");
+    std::filesystem::create_directory(folder);
+    const std::string file = MakeDatabase(folder + "/a.tkf", "");
+    OpenPlain(file);
+    form->MarkChanged();
+    std::filesystem::remove_all(folder);
+
+    script.answers = {IDYES, IDOK};
+    EXPECT_FALSE(form->CloseQuery());
+    ASSERT_EQ(script.boxes.size(), 2u);
+    EXPECT_EQ(script.boxes[1].text, "Encryption failed!");
+    EXPECT_FALSE(form->Saved);
+
+    // An untitled database whose name dialog is cancelled stays open too.
+    form->CurrentFile = kUntitledFile;
+    script.answers = {IDYES};
+    script.files = {std::nullopt};
+    EXPECT_FALSE(form->CloseQuery());
+
+    // A save that works lets the window go.
+    std::filesystem::create_directory(folder);
+    form->CurrentFile = file;
+    script.answers = {IDYES};
+    EXPECT_TRUE(form->CloseQuery());
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+}
+
+} // namespace
+} // namespace tallykey::test
