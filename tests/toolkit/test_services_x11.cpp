@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "support/x11_session.h"
+#include "toolkit/test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/qt/platform_services.h"
@@ -26,19 +27,7 @@ using namespace tallykey::test;
 
 namespace {
 
-toolkit::Application& App() {
-    static toolkit::Application* app = [] {
-        if (toolkit::Application::Exists())
-            return &toolkit::Application::Instance();
-        PrivateRuntimeDir();
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "tests_toolkit";
-        static char* argv[] = {name, nullptr};
-        return new toolkit::Application(argc, argv, "Tallykey 0.4");
-    }();
-    return *app;
-}
+toolkit::Application& App() { return tktest::TestApp(); }
 
 void Pump() { App().ProcessMessages(); }
 
