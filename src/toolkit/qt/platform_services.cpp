@@ -54,14 +54,19 @@ void InstallPlatformServices() {
     g_installed->shell = MakeQtShell();
     g_installed->trayIcon = MakeQtTrayIcon();
 
+    // Services set before the application existed (a test's fakes) stay.
     Services services = Platform();
-    services.clipboard = g_installed->clipboard.get();
-    services.hotKeys = g_installed->hotKeys.get();
-    services.sound = g_installed->sound.get();
-    services.shell = g_installed->shell.get();
-    services.trayIcon = g_installed->trayIcon.get();
-    services.fileAssociation = &DesktopFileAssociation();
-    services.random = &SystemRandom();
+    auto fill = [](auto*& slot, auto* real) {
+        if (!slot)
+            slot = real;
+    };
+    fill(services.clipboard, g_installed->clipboard.get());
+    fill(services.hotKeys, g_installed->hotKeys.get());
+    fill(services.sound, g_installed->sound.get());
+    fill(services.shell, g_installed->shell.get());
+    fill(services.trayIcon, g_installed->trayIcon.get());
+    fill(services.fileAssociation, static_cast<FileAssociation*>(&DesktopFileAssociation()));
+    fill(services.random, &SystemRandom());
     SetPlatform(services);
     qAddPostRoutine(RemovePlatformServices);
 }

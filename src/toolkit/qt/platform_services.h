@@ -8,8 +8,9 @@
 
 namespace toolkit {
 
-// Installs clipboard, hot keys, sound, shell, tray icon and random source in
-// Platform(); they are removed again when the Qt application goes away.
+// Installs clipboard, hot keys, sound, shell, tray icon, file association
+// and random source in Platform() where none is set yet; they are removed
+// again when the Qt application goes away.
 void InstallPlatformServices();
 
 // The single services, for tests against the real thing.
