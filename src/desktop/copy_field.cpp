@@ -1,11 +1,92 @@
 #include "desktop/copy_field.h"
 
 #include "mainwindow/main_form.h"
+#include "preferences/settings.h"
+#include "toolkit/application.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/services.h"
 
 namespace tallykey {
 
-void CopyField(MainForm&, int) {}
+namespace {
 
-bool TextToClipboard(const std::string&) { return false; }
+ResourceLookup g_soundLookup = nullptr;
+
+constexpr int kBeepMilliseconds = 20;
+
+// The text that quick copy takes for the chosen field, and its beep.
+void QuickCopyField(MainForm& form, std::string& text, int& frequency) {
+    switch (Settings().QuickCopyItem) {
+    case 0: text = form.FindBox->Text(); frequency = 1500; break;
+    case 1: text = form.LoginBox->Text(); frequency = 1750; break;
+    case 2: text = form.PasswordBox->Text(); frequency = 2000; break;
+    case 3: text = form.WebLinkBox->Text(); frequency = 2250; break;
+    case 4: text = form.CommentBox->Text(); frequency = 2500; break;
+    case 5:
+        // "Login >> password": the login goes by the hot key; without a
+        // login the password is copied straight away.
+        if (form.LoginBox->Text().empty())
+            text = form.PasswordBox->Text();
+        break;
+    default: break;
+    }
+}
+
+void PlayCopySound() {
+    toolkit::ResourceData wave = (g_soundLookup ? g_soundLookup : toolkit::FindResource)("COPY_WAV");
+    if (!wave) {
+        std::string caption = toolkit::Application::Exists() ? toolkit::Application::Instance().Caption() : kAppTitle;
+        toolkit::MessageBox(nullptr, "Wave resource not found.", caption, toolkit::MB_OK | toolkit::MB_SETFOREGROUND);
+        return;
+    }
+    if (toolkit::Sound* sound = toolkit::Platform().sound)
+        sound->PlayWave(wave.data, wave.size);
+}
+
+} // namespace
+
+void SetCopySoundLookup(ResourceLookup lookup) { g_soundLookup = lookup; }
+
+void CopyField(MainForm& form, int mode) {
+    std::string text;
+    int frequency = 500;
+    switch (mode) {
+    case CopyQuick:
+        if (!Settings().QuickCopy)
+            return;
+        QuickCopyField(form, text, frequency);
+        break;
+    case CopyLogin: text = form.LoginBox->Text(); frequency = 1750; break;
+    case CopyPassword: text = form.PasswordBox->Text(); frequency = 2000; break;
+    case CopyWebLink: text = form.WebLinkBox->Text(); frequency = 2250; break;
+    default: break;
+    }
+    if (text.empty())
+        return;
+
+    TextToClipboard(text);
+
+    const TSettings& settings = Settings();
+    if (settings.BeepOnCopy) {
+        if (settings.BeepWithCard)
+            PlayCopySound();
+        else if (toolkit::Sound* sound = toolkit::Platform().sound)
+            sound->Beep(frequency, kBeepMilliseconds);
+    }
+    if (settings.MinOnCopy) {
+        // Only the pop-up that this same mouse action would open stays shut:
+        // it must not appear over the minimised program, later ones may.
+        form.TreeMenu->SuppressPopupOnce();
+        if (toolkit::Application::Exists())
+            toolkit::Application::Instance().SendMinimizeCommand();
+    }
+}
+
+bool TextToClipboard(const std::string& text) {
+    toolkit::Clipboard* clipboard = toolkit::Platform().clipboard;
+    if (!clipboard)
+        return false;
+    return text.empty() ? clipboard->Clear() : clipboard->SetText(text);
+}
 
 } // namespace tallykey

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "toolkit/resources.h"
 
 namespace tallykey {
 
@@ -12,5 +15,10 @@ class MainForm;
 void CopyField(MainForm& form, int mode);
 // Replaces the clipboard by the text; an empty text only empties it.
 bool TextToClipboard(const std::string& text);
+
+// Where the copy sound is looked up (the program's resources unless set;
+// null puts those back).
+using ResourceLookup = toolkit::ResourceData (*)(std::string_view name);
+void SetCopySoundLookup(ResourceLookup lookup);
 
 } // namespace tallykey

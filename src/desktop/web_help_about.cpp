@@ -1,11 +1,64 @@
 #include "desktop/web_help_about.h"
 
+#include <filesystem>
+
+#include "desktop/copy_field.h"
 #include "mainwindow/main_form.h"
+#include "preferences/language.h"
+#include "preferences/settings.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/services.h"
 
 namespace tallykey {
 
-void OpenWebLink(MainForm&) {}
-void ShowHelp(MainForm&) {}
-void ShowAbout(MainForm&) {}
+namespace {
+
+// Lines of the about box are joined by LF CR, in this order.
+constexpr const char* kAboutText =
+    "Tallykey version 0.4.4\n\r"
+    "\n\r"
+    "Password management utility.\n\r"
+    "\n\r"
+    "Tallykey developers\n\r"
+    "https://tallykey.example/support";
+
+bool HasSchemePrefix(const std::string& text) {
+    // Exactly these six characters, case-sensitively: "HTTP://x" gets a prefix too.
+    const std::string head = text.substr(0, 6);
+    return head == "ftp://" || head == "http:/" || head == "https:";
+}
+
+} // namespace
+
+std::string WebLinkAddress(const std::string& text) {
+    return HasSchemePrefix(text) ? text : "http://" + text;
+}
+
+void OpenWebLink(MainForm& form) {
+    if (!Settings().OnWebLink) {
+        CopyField(form, CopyWebLink);
+        return;
+    }
+    const std::string text = form.WebLinkBox->Text();
+    if (text.empty())
+        return;
+    if (toolkit::Shell* shell = toolkit::Platform().shell)
+        shell->Open(WebLinkAddress(text));
+}
+
+void ShowHelp(MainForm& form) {
+    const std::string path = ProgramFolder() + MessageTexts().HelpFile;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) {
+        if (toolkit::Shell* shell = toolkit::Platform().shell)
+            shell->Open(path);
+        return;
+    }
+    toolkit::MessageBox(&form, "'" + path + "' not found.", "Warning", toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
+}
+
+void ShowAbout(MainForm& form) {
+    toolkit::MessageBox(&form, kAboutText, "About", toolkit::MB_ICONINFORMATION | toolkit::MB_OK);
+}
 
 } // namespace tallykey
