@@ -46,8 +46,10 @@ fs::path UserConfigFolder() {
     return {};
 }
 
-std::string DecideSettingsFilePath() {
-    fs::path beside = fs::path(toolkit::Application::ExePath()).replace_extension(".ini");
+} // namespace
+
+std::string SettingsFilePathFor(const std::string& exePath) {
+    fs::path beside = fs::path(exePath).replace_extension(".ini");
     if (FolderTakesFiles(beside.parent_path()))
         return beside.string();
     fs::path folder = UserConfigFolder();
@@ -59,8 +61,6 @@ std::string DecideSettingsFilePath() {
     return (folder / beside.filename()).string();
 }
 
-} // namespace
-
 TSettings& Settings() {
     static TSettings settings;
     return settings;
@@ -69,7 +69,7 @@ TSettings& Settings() {
 std::string SettingsFilePath() {
     if (!PathOverride().empty())
         return PathOverride();
-    static const std::string decided = DecideSettingsFilePath();
+    static const std::string decided = SettingsFilePathFor(toolkit::Application::ExePath());
     return decided;
 }
 

@@ -28,6 +28,8 @@ TSettings& Settings();
 // $XDG_CONFIG_HOME/tallykey/ (~/.config/tallykey/) instead, for reading and
 // writing alike. Decided once per run.
 std::string SettingsFilePath();
+// The decision above for an executable at `exePath`.
+std::string SettingsFilePathFor(const std::string& exePath);
 // Uses `path` from now on (tests); empty goes back to the decision above.
 void SetSettingsFilePath(const std::string& path);
 
