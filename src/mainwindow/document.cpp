@@ -31,7 +31,7 @@ bool IsExistingFile(const std::string& path) {
 } // namespace
 
 void MainForm::SetTitle() {
-    SetCaption("[" + FileNamePart(CurrentFile) + "] - " + kAppTitle);
+    SetCaption(FileCaptionHead(CurrentFile) + kAppTitle);
 }
 
 void MainForm::MarkChanged() {
@@ -46,7 +46,7 @@ bool MainForm::OpenDatabase(const std::string& path) {
         int answer;
         {
             auto prompt = std::make_unique<PasswordForm>();
-            prompt->SetCaption("[" + FileNamePart(path) + "] - " + prompt->Caption());
+            prompt->SetCaption(FileCaptionHead(path) + prompt->Caption());
             answer = prompt->ShowModal();
             if (answer == toolkit::ResultOK)
                 password = prompt->Password();

@@ -12,6 +12,14 @@ inline std::string FileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// "[name] - ", the head of a caption that names a file.
+inline std::string FileCaptionHead(const std::string& path) {
+    std::string head = "[";
+    head += FileNamePart(path);
+    head += "] - ";
+    return head;
+}
+
 // Lower case for the letters A to Z only: every other byte, in particular
 // the letters of the 8-bit code pages, stays as it is.
 inline std::string FoldAsciiCase(std::string text) {
