@@ -18,8 +18,8 @@ namespace {
 
 class TreeTest : public ::testing::Test {
 protected:
-    TreeTest() : window(WindowStyle::Main) {
-        TestApp();
+    // The application object has to exist before the window does.
+    TreeTest() : window((TestApp(), WindowStyle::Main)) {
         window.SetClientSize(300, 300);
         tree = std::make_unique<TreeView>(window);
         tree->SetAlign(Align::Client);
