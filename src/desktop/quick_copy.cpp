@@ -1,5 +1,7 @@
 #include "desktop/quick_copy.h"
 
+#include <chrono>
+
 #include "desktop/copy_field.h"
 #include "mainwindow/main_form.h"
 #include "preferences/settings.h"
@@ -13,8 +15,21 @@ namespace {
 
 constexpr int kLoginThenPassword = 5;
 constexpr int kVkV = 0x56;
-// Time for the other program to read the login before the clipboard changes.
 constexpr int kPasteWaitMilliseconds = 500;
+constexpr int kPollMilliseconds = 5;
+
+// Gives the other program time to read the login before the clipboard
+// changes. Where the clipboard owner has to hand its content over itself
+// (X11), a program that only slept would answer no request for the login;
+// so the waiting keeps handling events.
+void WaitWhileThePasteIsRead(toolkit::Application& app) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPasteWaitMilliseconds);
+    app.ProcessMessages();
+    while (std::chrono::steady_clock::now() < end) {
+        app.Sleep(kPollMilliseconds);
+        app.ProcessMessages();
+    }
+}
 
 } // namespace
 
@@ -40,12 +55,8 @@ void QuickCopyHotKeyPressed(MainForm& form, int id) {
         keys->Unregister(kQuickCopyHotKeyId);
         keys->SendKeys({{toolkit::VK_CONTROL, false}, {kVkV, false}, {kVkV, true}, {toolkit::VK_CONTROL, true}});
     }
-    if (toolkit::Application::Exists()) {
-        toolkit::Application& app = toolkit::Application::Instance();
-        app.ProcessMessages();
-        app.Sleep(kPasteWaitMilliseconds);
-        app.ProcessMessages();
-    }
+    if (toolkit::Application::Exists())
+        WaitWhileThePasteIsRead(toolkit::Application::Instance());
     CopyField(form, CopyPassword);
 }
 

@@ -147,6 +147,20 @@ public:
         return code;
     }
     const std::string& Output() const { return output_; }
+    // Collects output until `text` has appeared in it (false after `timeoutMs`
+    // or when the process ends without it).
+    bool WaitForOutput(const std::string& text, int timeoutMs = 20000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (output_.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            bool running = Running();
+            ReadOutput(20);
+            if (!running && output_.find(text) == std::string::npos) {
+                ReadOutput(0);
+                break;
+            }
+        }
+        return output_.find(text) != std::string::npos;
+    }
 
 private:
     pid_t pid_ = -1;

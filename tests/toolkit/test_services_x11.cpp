@@ -23,6 +23,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "support/x11_tray_owner.h"
+
 using namespace tallykey::test;
 
 namespace {
@@ -276,51 +278,6 @@ TEST(QtClipboard, OnX11) {
     RunChildOnXcb(x, "QtClipboardOnX11Child.Run");
 }
 
-// Owns the notification area of screen 0, as a panel does, and reports the
-// icons that ask to be docked.
-class TrayOwner {
-public:
-    explicit TrayOwner(const char* display) {
-        dpy_ = XOpenDisplay(display);
-        if (!dpy_)
-            return;
-        window_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 1, 1, 0, 0, 0);
-        Atom selection = XInternAtom(dpy_, "_NET_SYSTEM_TRAY_S0", False);
-        XSetSelectionOwner(dpy_, selection, window_, CurrentTime);
-        // Tell the clients that a tray is there now.
-        XClientMessageEvent manager{};
-        manager.type = ClientMessage;
-        manager.window = DefaultRootWindow(dpy_);
-        manager.message_type = XInternAtom(dpy_, "MANAGER", False);
-        manager.format = 32;
-        manager.data.l[0] = CurrentTime;
-        manager.data.l[1] = static_cast<long>(selection);
-        manager.data.l[2] = static_cast<long>(window_);
-        XSendEvent(dpy_, DefaultRootWindow(dpy_), False, StructureNotifyMask, reinterpret_cast<XEvent*>(&manager));
-        XSync(dpy_, False);
-    }
-    ~TrayOwner() {
-        if (dpy_)
-            XCloseDisplay(dpy_);
-    }
-    // Dock requests received so far.
-    int DockRequests() {
-        Atom opcode = XInternAtom(dpy_, "_NET_SYSTEM_TRAY_OPCODE", False);
-        while (XPending(dpy_)) {
-            XEvent event;
-            XNextEvent(dpy_, &event);
-            if (event.type == ClientMessage && event.xclient.message_type == opcode && event.xclient.data.l[1] == 0)
-                ++requests_;
-        }
-        return requests_;
-    }
-
-private:
-    Display* dpy_ = nullptr;
-    Window window_ = 0;
-    int requests_ = 0;
-};
-
 TEST(QtTrayIconOnX11Child, Run) {
     if (!InChild())
         GTEST_SKIP() << "runs inside QtTrayIcon.OnX11";
@@ -345,15 +302,15 @@ TEST(QtTrayIconOnX11Child, Run) {
     EXPECT_TRUE(tray.Add(data));
     EXPECT_FALSE(tray.Add(data)); // never a second icon
     EXPECT_EQ(tray.IconCount(), 1);
-    ASSERT_TRUE(PumpUntil([&] { return owner.DockRequests() >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return owner.DockRequests().size() >= 1; }));
     EXPECT_TRUE(tray.Delete(1));
     EXPECT_EQ(tray.IconCount(), 0);
     EXPECT_FALSE(tray.Delete(1));
     // Minimising again adds it again: one more dock request, still one icon.
     EXPECT_TRUE(tray.Add(data));
     EXPECT_EQ(tray.IconCount(), 1);
-    ASSERT_TRUE(PumpUntil([&] { return owner.DockRequests() >= 2; }));
-    EXPECT_EQ(owner.DockRequests(), 2);
+    ASSERT_TRUE(PumpUntil([&] { return owner.DockRequests().size() >= 2; }));
+    EXPECT_EQ(owner.DockRequests().size(), 2u);
 }
 
 TEST(QtTrayIcon, OnX11WithAndWithoutANotificationArea) {

@@ -166,11 +166,27 @@ public:
     void SendKeys(const std::vector<KeyEvent>& events) override {
         if (!display_ || !hasXTest_)
             return;
+        // The server drops the press of a key that is already down, and the
+        // keys of a hot key are still held when it fires: such a key is
+        // released first, so that the press reaches the focused window.
+        char keys[32] = {};
+        XQueryKeymap(display_, keys);
+        auto isDown = [&](KeyCode code) { return (keys[code / 8] >> (code % 8)) & 1; };
+        auto setDown = [&](KeyCode code, bool down) {
+            if (down)
+                keys[code / 8] = static_cast<char>(keys[code / 8] | (1 << (code % 8)));
+            else
+                keys[code / 8] = static_cast<char>(keys[code / 8] & ~(1 << (code % 8)));
+        };
         for (const KeyEvent& event : events) {
             KeySym sym = KeySymForVk(event.vk);
             KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display_, sym);
-            if (code != 0)
-                XTestFakeKeyEvent(display_, code, event.up ? False : True, CurrentTime);
+            if (code == 0)
+                continue;
+            if (!event.up && isDown(code))
+                XTestFakeKeyEvent(display_, code, False, CurrentTime);
+            XTestFakeKeyEvent(display_, code, event.up ? False : True, CurrentTime);
+            setDown(code, !event.up);
         }
         XFlush(display_);
     }

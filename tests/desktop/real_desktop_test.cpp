@@ -1,0 +1,219 @@
+// The desktop integration against a real X11 desktop: the program runs on a
+// private Xvfb with its real services, another program receives the paste,
+// and a stand-in panel hosts the tray icon.
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "desktop_test.h"
+#include "support/x11_session.h"
+#include "toolkit/controls.h"
+
+// Xlib last: its macros clash with the names above.
+#include "support/x11_tray_owner.h"
+
+namespace tallykey::test {
+namespace {
+
+constexpr const char* kLogin = "alice";
+constexpr const char* kPassword = "s3cret";
+
+bool InChild() { return std::getenv("TALLYKEY_X11_CHILD") != nullptr; }
+
+// The file whose appearance ends a child's wait.
+std::string DoneFile() {
+    const char* file = std::getenv("TALLYKEY_DONE_FILE");
+    return file ? file : "";
+}
+
+template <class Done>
+bool PumpUntil(Done done, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        TestApp().ProcessMessages();
+        ::usleep(2000);
+    }
+    return done();
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+void Say(const std::string& line) { std::cout << line << std::endl; }
+
+// The program's main window with the real services and its own settings file.
+class RealProgram {
+public:
+    RealProgram() {
+        TestApp();
+        SetSettingsFilePath(dir.Path("tallyk.ini"));
+        Settings() = TSettings{};
+        form = std::make_unique<MainForm>();
+        form->Initialize();
+        form->Show();
+        TestApp().ProcessMessages();
+        TDatabase db;
+        AppendGroup(db, "Web", 3);
+        AppendItem(db, 0, "Shop", kLogin, kPassword, "shop.example.com", "", 17);
+        form->Db = db;
+        form->RebuildTree();
+    }
+    ~RealProgram() {
+        form->OnCloseQuery = nullptr;
+        form.reset();
+        SetSettingsFilePath(std::string());
+    }
+    void SelectEntry() { form->GroupTree->Select(form->Db.Items.at(0).at(0).Node); }
+
+    TempDir dir;
+    std::unique_ptr<MainForm> form;
+};
+
+// Child: the program in "Login >> password" mode with the entry selected.
+TEST(RealDesktopChild, LoginThenPassword) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside RealDesktop.LoginThenPasswordPastesIntoAnotherProgram";
+    RealProgram program;
+    Settings().QuickCopyItem = 5;
+    program.SelectEntry();
+    toolkit::Services& platform = toolkit::Platform();
+    ASSERT_TRUE(platform.hotKeys->IsRegistered(kQuickCopyHotKeyId));
+    ASSERT_EQ(platform.clipboard->Text(), kLogin);
+    Say("ARMED");
+    // Serve the clipboard (and catch the key) until the other side is done.
+    EXPECT_TRUE(PumpUntil([] { return Exists(DoneFile()); }, 60000));
+    EXPECT_FALSE(platform.hotKeys->IsRegistered(kQuickCopyHotKeyId));
+    EXPECT_EQ(platform.clipboard->Text(), kPassword);
+}
+
+// Child: another program with a focused edit box that reports each paste.
+TEST(RealDesktopChild, PasteTarget) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside RealDesktop.LoginThenPasswordPastesIntoAnotherProgram";
+    TestApp();
+    toolkit::Window window(toolkit::WindowStyle::Dialog);
+    window.SetCaption("Paste target");
+    window.SetClientSize(300, 40);
+    toolkit::Edit edit(window);
+    edit.SetBounds(8, 8, 280, 21);
+    edit.OnChange = [&] { Say("PASTED:" + edit.Text() + ":END"); };
+    window.Show();
+    edit.SetFocus();
+    TestApp().ProcessMessages();
+    Say("READY");
+    EXPECT_TRUE(PumpUntil([] { return Exists(DoneFile()); }, 60000));
+}
+
+std::vector<std::string> ChildEnv(const Xvfb& x, const std::string& done) {
+    return {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_X11_CHILD=1", "TALLYKEY_DONE_FILE=" + done,
+            "TALLYKEY_ALSA_DEVICE=null"};
+}
+
+std::string Trim(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+TEST(RealDesktop, LoginThenPasswordPastesIntoAnotherProgram) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("xdotool") || !HaveProgram("xclip"))
+        GTEST_SKIP() << "Xvfb, xdotool or xclip not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    TempDir dir;
+    const std::string done = dir.Path("done");
+
+    Process target({SelfPath(), "--gtest_filter=RealDesktopChild.PasteTarget"}, ChildEnv(x, done));
+    ASSERT_TRUE(target.WaitForOutput("READY")) << target.Output();
+    Process program({SelfPath(), "--gtest_filter=RealDesktopChild.LoginThenPassword"}, ChildEnv(x, done));
+    ASSERT_TRUE(program.WaitForOutput("ARMED")) << program.Output();
+
+    // The other program has the keyboard focus.
+    std::string id;
+    ASSERT_EQ(x.Run({"xdotool", "search", "--name", "^Paste target$"}, &id), 0);
+    ASSERT_EQ(x.Run({"xdotool", "windowfocus", "--sync", Trim(id)}), 0);
+
+    std::string clip;
+    ASSERT_EQ(x.Run({"xclip", "-o", "-selection", "clipboard"}, &clip), 0);
+    EXPECT_EQ(clip, kLogin);
+
+    // Ctrl+V in the other program: the program catches it, passes it on, and
+    // the login is pasted...
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    ASSERT_TRUE(target.WaitForOutput(std::string("PASTED:") + kLogin + ":END", 10000)) << target.Output();
+    auto pasted = std::chrono::steady_clock::now();
+    // ...and about half a second later the clipboard holds the password.
+    auto deadline = pasted + std::chrono::seconds(10);
+    while (Trim(clip) != kPassword && std::chrono::steady_clock::now() < deadline)
+        x.Run({"xclip", "-o", "-selection", "clipboard"}, &clip);
+    EXPECT_EQ(clip, kPassword);
+    std::printf("password on the clipboard %lld ms after the login was pasted\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - pasted)
+                                           .count()));
+
+    // The next two Ctrl+V are ordinary pastes of the password.
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    EXPECT_TRUE(target.WaitForOutput(std::string("PASTED:") + kLogin + kPassword + ":END", 10000)) << target.Output();
+    ASSERT_EQ(x.Run({"xdotool", "key", "ctrl+v"}), 0);
+    EXPECT_TRUE(target.WaitForOutput(std::string("PASTED:") + kLogin + kPassword + kPassword + ":END", 10000))
+        << target.Output();
+
+    WriteFile(done, "");
+    EXPECT_EQ(program.WaitPumping(nullptr, 30000), 0) << program.Output();
+    EXPECT_EQ(target.WaitPumping(nullptr, 30000), 0) << target.Output();
+}
+
+// Child: the program minimising to the tray on a copy, and back on a click.
+TEST(RealDesktopChild, MinimiseToTray) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside RealDesktop.MinimiseToTrayShowsOneIconAndAClickRestores";
+    RealProgram program;
+    Settings().MinimizeToTray = true;
+    Settings().MinOnCopy = true;
+    program.SelectEntry();
+    toolkit::TrayIcon& tray = *toolkit::Platform().trayIcon;
+    ASSERT_TRUE(PumpUntil([&] { return tray.Available(); }, 10000));
+    toolkit::input::ClickOn(*program.form->CopyPasswordButton);
+    EXPECT_FALSE(program.form->IsShown());
+    EXPECT_EQ(tray.IconCount(), 1);
+    EXPECT_EQ(toolkit::Platform().clipboard->Text(), kPassword);
+    Say("IN TRAY");
+    ASSERT_TRUE(PumpUntil([&] { return program.form->IsShown(); }, 20000));
+    EXPECT_EQ(tray.IconCount(), 0);
+    Say("RESTORED");
+    EXPECT_TRUE(PumpUntil([] { return Exists(DoneFile()); }, 60000));
+}
+
+TEST(RealDesktop, MinimiseToTrayShowsOneIconAndAClickRestores) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("xdotool"))
+        GTEST_SKIP() << "Xvfb or xdotool not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    TrayOwner panel(x.Display().c_str());
+    ASSERT_TRUE(panel.Open());
+    TempDir dir;
+    const std::string done = dir.Path("done");
+
+    Process program({SelfPath(), "--gtest_filter=RealDesktopChild.MinimiseToTray"}, ChildEnv(x, done));
+    ASSERT_TRUE(program.WaitForOutput("IN TRAY")) << program.Output();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (panel.DockRequests().empty() && std::chrono::steady_clock::now() < deadline)
+        program.ReadOutput(10);
+    ASSERT_EQ(panel.DockRequests().size(), 1u);
+    // No window of the program is to be seen.
+    std::string visible;
+    EXPECT_NE(x.Run({"xdotool", "search", "--onlyvisible", "--name", "Tallykey 0\\.4$"}, &visible), 0) << visible;
+
+    // A left click on the icon brings the program back.
+    panel.Embed(panel.DockRequests()[0]);
+    ASSERT_EQ(x.Run({"xdotool", "mousemove", "--window", std::to_string(panel.DockRequests()[0]), "8", "8", "click",
+                     "1"}),
+              0);
+    EXPECT_TRUE(program.WaitForOutput("RESTORED")) << program.Output();
+    EXPECT_EQ(x.Run({"xdotool", "search", "--onlyvisible", "--name", "Tallykey 0\\.4$"}, &visible), 0);
+    WriteFile(done, "");
+    EXPECT_EQ(program.WaitPumping(nullptr, 30000), 0) << program.Output();
+}
+
+} // namespace
+} // namespace tallykey::test
