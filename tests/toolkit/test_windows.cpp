@@ -602,3 +602,32 @@ TEST_F(WindowsTest, ScreenshotIsAPngFile) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowsTest, ImageButtonInAPanelTakesClicksButNeverTheFocus) {
+    Window window(WindowStyle::Main);
+    window.SetClientSize(474, 445);
+    Menu bar(window, Menu::Kind::Bar, {"&File", "(", "E&xit", ")"});
+    window.SetMenu(&bar);
+    window.SetAlignMargin(1);
+    Panel panel(window);
+    panel.SetBounds(0, 0, 186, 100);
+    panel.SetAlign(Align::Right);
+    Edit edit(panel);
+    edit.SetBounds(1, 40, 163, 19);
+    ImageButton button(panel);
+    button.SetBounds(166, 42, 22, 22);
+    int clicks = 0;
+    button.OnClick = [&] { ++clicks; };
+    window.Show();
+    TestApp().ProcessMessages();
+    edit.SetFocus();
+    input::ClickOn(button);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(edit.HasFocus());
+    button.Click();
+    EXPECT_EQ(clicks, 2);
+}
+
+} // namespace

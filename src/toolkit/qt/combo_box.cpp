@@ -177,6 +177,9 @@ ComboBox::ComboBox(Container& parent) : Control(&parent) {
     auto im = std::make_unique<ComboImpl>();
     im->combo = new OwnerCombo(parent.impl() ? parent.impl()->client.data() : nullptr);
     im->combo->setEditable(false);
+    // A list that drops below the box and keeps its height, as the platform's does
+    // (the style's menu-like pop-up would cover the whole screen with a long list).
+    im->combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     im->combo->impl = im.get();
     im->widget = im->combo;
     ComboImpl* raw = im.get();

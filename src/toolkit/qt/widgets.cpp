@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include "toolkit/qt/backend.h"
 
@@ -194,8 +195,11 @@ Edit::Edit(Container& parent) : Control(&parent) {
 void Edit::SetText(const std::string& text) {
     EditImpl* im = E(this);
     im->text = {text, qt::ToQ(text)};
-    if (im->edit)
+    if (im->edit) {
         im->edit->setText(im->text.shown);
+        // The start of the text shows, as in a box that was just filled.
+        im->edit->setCursorPosition(0);
+    }
 }
 
 std::string Edit::Text() const { return E(this)->edit ? E(this)->text.Get(E(this)->edit->text()) : std::string(); }
@@ -426,14 +430,43 @@ void ImageButton::Click() {
 // --- GroupBox ---
 
 namespace {
+
 struct GroupBoxImpl : Control::Impl {
     std::string caption;
 };
+
+// A Windows group box: the etched frame starts half a line down and the
+// caption sits on its top edge, so that children placed from the box's
+// top-left corner clear the caption as they do there.
+class EtchedGroupBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -1, -1);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.adjusted(1, 1, 0, 0));
+        if (title().isEmpty())
+            return;
+        QString shown = title();
+        shown.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+        const QRect caption(8, 0, metrics.horizontalAdvance(shown) + 4, metrics.height());
+        painter.fillRect(caption, palette().brush(QPalette::Window));
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
+    }
+};
+
 } // namespace
 
 GroupBox::GroupBox(Container& parent) : Container(&parent) {
     auto im = std::make_unique<GroupBoxImpl>();
-    auto* box = new QGroupBox(ClientOf(parent));
+    auto* box = new EtchedGroupBox(ClientOf(parent));
     box->setFocusPolicy(Qt::NoFocus);
     im->widget = box;
     im->client = box;
