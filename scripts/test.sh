@@ -20,6 +20,7 @@ run_suite() {
 echo "== Tests =="
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYKEY_TESTS=ON
 echo "== Tests under AddressSanitizer and UBSan =="
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTALLYKEY_SANITIZE=ON -DTALLYKEY_TESTS=ON
 echo "All tests passed."

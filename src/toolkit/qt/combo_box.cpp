@@ -72,7 +72,7 @@ protected:
 
 class OwnerDelegate : public QStyledItemDelegate {
 public:
-    explicit OwnerDelegate(ComboImpl* impl) : impl_(impl) {}
+    OwnerDelegate(ComboImpl* impl, QObject* owner) : QStyledItemDelegate(owner), impl_(impl) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
@@ -246,8 +246,9 @@ void ComboBox::SetOwnerDraw(bool ownerDraw, int itemHeight) {
     im->itemHeight = std::max(0, itemHeight);
     if (!im->combo)
         return;
-    if (ownerDraw)
-        im->combo->setItemDelegate(new OwnerDelegate(im));
+    // The box does not own its delegate; the delegate goes with the box.
+    if (ownerDraw && !dynamic_cast<OwnerDelegate*>(im->combo->itemDelegate()))
+        im->combo->setItemDelegate(new OwnerDelegate(im, im->combo));
     im->ApplyDropDownHeight();
     im->combo->update();
 }
