@@ -1,0 +1,112 @@
+// The time from starting the program to its main window appearing on an X
+// server, as a user waits for it: process start, the toolkit, the settings
+// (none yet: a first start), the window built and mapped.
+//
+// Needs an X server in DISPLAY (bench/run_startup.sh starts Xvfb) and the
+// program's executable: TALLYKEY_EXE, else "tallyk" beside the bench folder.
+// Each run copies the executable into an empty folder, so that it finds no
+// settings file and starts as on a new machine.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <X11/Xlib.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path ProgramPath() {
+    if (const char* exe = std::getenv("TALLYKEY_EXE"))
+        return exe;
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tallyk";
+}
+
+// True for a window whose caption names the program.
+bool IsProgramWindow(Display* dpy, Window window) {
+    char* name = nullptr;
+    if (!XFetchName(dpy, window, &name) || !name)
+        return false;
+    const bool ours = std::string(name).find("Tallykey") != std::string::npos;
+    XFree(name);
+    return ours;
+}
+
+// Waits until the program's main window is mapped; false after `timeout`.
+bool WaitForMap(Display* dpy, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (XPending(dpy) > 0) {
+            XEvent event;
+            XNextEvent(dpy, &event);
+            if (event.type == MapNotify && IsProgramWindow(dpy, event.xmap.window))
+                return true;
+        }
+        pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+        ::poll(&fd, 1, 5);
+    }
+    return false;
+}
+
+void BM_StartToFirstShow(benchmark::State& state) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        state.SkipWithError("no X server in DISPLAY");
+        return;
+    }
+    const fs::path program = ProgramPath();
+    if (!fs::exists(program)) {
+        XCloseDisplay(dpy);
+        state.SkipWithError(("program not found: " + program.string()).c_str());
+        return;
+    }
+    const fs::path folder = fs::temp_directory_path() / ("tk-bench-start-" + std::to_string(::getpid()));
+    XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
+    XSync(dpy, True);
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        const fs::path copy = folder / "tallyk";
+        fs::copy_file(program, copy);
+        fs::permissions(copy, fs::perms::owner_all);
+        XSync(dpy, True); // forget the events of the run before
+        state.ResumeTiming();
+
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl(copy.c_str(), copy.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const bool shown = WaitForMap(dpy, std::chrono::seconds(20));
+        const auto end = std::chrono::steady_clock::now();
+
+        state.PauseTiming();
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        if (!shown) {
+            state.SkipWithError("the main window did not appear within 20 s");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        state.ResumeTiming();
+    }
+    fs::remove_all(folder);
+    XCloseDisplay(dpy);
+}
+
+BENCHMARK(BM_StartToFirstShow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace
+
+BENCHMARK_MAIN();
