@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libx11-dev libxtst-dev libxcb-xtest0-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev openssl
-  xvfb xauth x11-utils xdotool xclip imagemagick fonts-wine
+  xvfb xauth x11-utils xdotool xclip imagemagick fonts-wine openbox
   shared-mime-info desktop-file-utils
 )
 

@@ -15,10 +15,6 @@ if [ ! -f build/demo.tkf ] || [ examples/demo.json -nt build/demo.tkf ]; then
 fi
 
 args=("$@")
-# On the first start (no settings yet) show the demo database.
-if [ ${#args[@]} -eq 0 ] && [ ! -f build/tallyk.ini ] && [ ! -f "${XDG_CONFIG_HOME:-$HOME/.config}/tallykey/tallyk.ini" ]; then
-  args=("$PWD/build/demo.tkf")
-fi
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec ./build/tallyk "${args[@]}"
@@ -30,8 +26,13 @@ chmod 700 "$XDG_RUNTIME_DIR"
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $app $xvfb 2>/dev/null || true' EXIT
+app=; wm=
+trap 'kill $app $wm $xvfb 2>/dev/null || true' EXIT
 for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+# A window manager, so that the picture shows the window's frame and caption.
+DISPLAY="$display" openbox >/dev/null 2>&1 &
+wm=$!
+sleep 1
 DISPLAY="$display" ./build/tallyk "${args[@]}" &
 app=$!
 sleep 3

@@ -15,6 +15,7 @@
 #include "toolkit/test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
+#include "toolkit/controls.h"
 #include "toolkit/qt/platform_services.h"
 #include "toolkit/resources.h"
 #include "toolkit/types.h"
@@ -382,4 +383,62 @@ TEST(QtShell, OpensAddressesAndFilesThroughXdgOpenOnX11) {
     Xvfb x;
     ASSERT_TRUE(x.Started());
     RunChildOnXcb(x, "QtShellOnX11Child.Run");
+}
+
+// Child: a main window placed and sized by its outer rectangle before it
+// shows, as the settings do at start-up, under a window manager that frames
+// it only once it is mapped.
+TEST(WindowUnderAWindowManagerChild, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside WindowUnderAWindowManager.KeepsTheOuterRectangleAcrossRestarts";
+    App();
+    toolkit::Window window(toolkit::WindowStyle::Main);
+    window.SetCaption("Framed");
+    window.SetClientSize(474, 445);
+    window.SetOuterLeft(203);
+    window.SetOuterTop(109);
+    window.SetOuterWidth(490);
+    window.SetOuterHeight(480);
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return window.OuterRect().height != window.ClientHeight(); }, 10000))
+        << "the window manager did not frame the window";
+    ASSERT_TRUE(PumpUntil([&] {
+        const toolkit::Rect r = window.OuterRect();
+        return r.width == 490 && r.height == 480;
+    }));
+    const toolkit::Rect r = window.OuterRect();
+    EXPECT_EQ(r.left, 203);
+    EXPECT_EQ(r.top, 109);
+    EXPECT_LT(window.ClientHeight(), 480); // the frame took its share
+
+    // A dialog centred before it shows is centred with its frame.
+    toolkit::Window dialog(toolkit::WindowStyle::Dialog, &window);
+    dialog.SetCaption("Centred");
+    dialog.SetClientSize(321, 120);
+    dialog.CenterOnScreen();
+    dialog.Show();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.OuterRect().height != 120; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] {
+        const toolkit::Rect d = dialog.OuterRect();
+        return d.left == (1024 - d.width) / 2 && d.top == (768 - d.height) / 2;
+    })) << dialog.OuterRect().left << "," << dialog.OuterRect().top;
+}
+
+TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("openbox"))
+        GTEST_SKIP() << "Xvfb or openbox not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    Process wm({"openbox"}, {x.DisplayEnv()});
+    ASSERT_TRUE(wm.Started());
+    // The window manager owns the screen's WM_S0 selection once it runs.
+    Display* dpy = XOpenDisplay(x.Display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    const Atom wmSelection = XInternAtom(dpy, "WM_S0", False);
+    for (int i = 0; i < 500 && XGetSelectionOwner(dpy, wmSelection) == None; ++i)
+        ::usleep(10000);
+    const bool managed = XGetSelectionOwner(dpy, wmSelection) != None;
+    XCloseDisplay(dpy);
+    ASSERT_TRUE(managed);
+    RunChildOnXcb(x, "WindowUnderAWindowManagerChild.Run");
 }

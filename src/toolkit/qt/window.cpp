@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 
 #include "toolkit/modal_hook.h"
@@ -41,6 +42,10 @@ struct WindowImpl : Control::Impl {
     bool acceptFiles = false;
     bool centerPending = false;
     bool programMinimize = false;
+    // Placed before the window manager had framed the window: the outer size
+    // to reach, or a centring to redo, once the frame is known.
+    std::optional<QSize> outerSizePending;
+    bool recenterWhenFramed = false;
     std::string caption;
     ModalState* modal = nullptr;
     int modalResult = ResultNone;
@@ -53,6 +58,8 @@ struct WindowImpl : Control::Impl {
     int MenuBarHeight() const;
     void Layout();
     void Center();
+    bool Framed() const;
+    void FrameBecameKnown();
 };
 
 class FrameWidget : public QWidget {
@@ -66,6 +73,13 @@ protected:
         QWidget::resizeEvent(event);
         if (impl)
             impl->Layout();
+    }
+
+    // The window manager's frame shows up as a move of the client area.
+    void moveEvent(QMoveEvent* event) override {
+        QWidget::moveEvent(event);
+        if (impl && impl->Framed())
+            impl->FrameBecameKnown();
     }
 
     void closeEvent(QCloseEvent* event) override {
@@ -152,11 +166,20 @@ void WindowImpl::SetGeometry(int left, int top, int width, int height) {
     const int dw = outer.width() - frame->width();
     const int dh = outer.height() - frame->height();
     frame->move(left, top);
+    // Until the window manager has framed the window, its frame is unknown;
+    // the size is corrected then, so that the outer size is the one asked for.
+    // (A size equal to the present one, as settings that were never saved
+    // give, keeps the client area as it is.)
+    if (Framed() || frame->isVisible() || (outer.width() == width && outer.height() == height))
+        outerSizePending.reset();
+    else
+        outerSizePending = QSize(width, height);
     if (style == WindowStyle::Dialog)
         frame->setFixedSize(std::max(0, width - dw), std::max(0, height - dh));
     else
         frame->resize(std::max(0, width - dw), std::max(0, height - dh));
     centerPending = false;
+    recenterWhenFramed = false;
     Layout();
 }
 
@@ -177,6 +200,27 @@ void WindowImpl::Center() {
     const QRect outer = frame->frameGeometry();
     frame->move(area.x() + FloorHalf(area.width() - outer.width()),
                 area.y() + FloorHalf(area.height() - outer.height()));
+    recenterWhenFramed = !Framed();
+}
+
+bool WindowImpl::Framed() const { return frame && frame->frameGeometry().size() != frame->size(); }
+
+void WindowImpl::FrameBecameKnown() {
+    if (outerSizePending) {
+        const QSize outer = *outerSizePending;
+        outerSizePending.reset();
+        const QRect framed = frame->frameGeometry();
+        const QSize client(std::max(0, outer.width() - (framed.width() - frame->width())),
+                           std::max(0, outer.height() - (framed.height() - frame->height())));
+        if (style == WindowStyle::Dialog)
+            frame->setFixedSize(client);
+        else
+            frame->resize(client);
+    }
+    if (recenterWhenFramed) {
+        recenterWhenFramed = false;
+        Center();
+    }
 }
 
 } // namespace
@@ -263,8 +307,8 @@ Window::Window(WindowStyle style, Window* owner) : Container(nullptr) {
     WindowImpl* raw = im.get();
     Attach(std::move(im));
     frame->impl = raw;
-    // The native window exists from now on, so its frame is known before it shows.
-    frame->winId();
+    // The native window is made when the window first shows: a position set
+    // before then is that of the outer frame, as the window manager places it.
     raw->Layout();
     qt::WindowCreated(this);
 }
@@ -316,6 +360,7 @@ void Window::SetClientSize(int width, int height) {
     if (!im->frame)
         return;
     const QSize size(std::max(0, width), std::max(0, height) + im->MenuBarHeight());
+    im->outerSizePending.reset();
     if (im->style == WindowStyle::Dialog)
         im->frame->setFixedSize(size);
     else
@@ -351,6 +396,7 @@ void Window::SetPosition(int left, int top) {
         return;
     im->frame->move(left, top);
     im->centerPending = false;
+    im->recenterWhenFramed = false;
 }
 
 void Window::CenterOnScreen() {
