@@ -217,3 +217,57 @@ TEST(RealDesktop, MinimiseToTrayShowsOneIconAndAClickRestores) {
 
 } // namespace
 } // namespace tallykey::test
+
+namespace tallykey::test {
+namespace {
+
+// Waits until xdotool finds a window whose caption matches `pattern`; its id or "".
+std::string WaitForWindow(const Xvfb& x, const std::string& pattern, int timeoutMs = 20000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string id;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (x.Run({"xdotool", "search", "--onlyvisible", "--name", pattern}, &id) == 0 && !Trim(id).empty())
+            return Trim(id.substr(0, id.find('\n')));
+        ::usleep(50000);
+    }
+    return "";
+}
+
+// The program itself, started with a database on its command line: the
+// prompt names the file, a wrong password is refused, the right one opens it.
+TEST(RealProgram, OpensTheDatabaseNamedOnItsCommandLine) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("xdotool"))
+        GTEST_SKIP() << "Xvfb or xdotool not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    // A copy of the program, so that its settings file lands in this folder.
+    TempDir dir;
+    const std::string program = dir.Path("tallyk");
+    ASSERT_EQ(::system(("cp '" TALLYKEY_BINARY_DIR "/tallyk' '" + program + "'").c_str()), 0);
+    TDatabase db;
+    AppendGroup(db, "Mail", 3);
+    AppendItem(db, 0, "Box", kLogin, kPassword, "", "", 17);
+    const std::string file = dir.Path("name.tkf");
+    ASSERT_TRUE(WriteDatabase(db, "right", file).ok);
+
+    Process app({program, file}, {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_ALSA_DEVICE=null"});
+    std::string prompt = WaitForWindow(x, "^\\[name\\.tkf\\] - Authorization$");
+    ASSERT_FALSE(prompt.empty()) << app.Output();
+    ASSERT_EQ(x.Run({"xdotool", "windowfocus", "--sync", prompt}), 0);
+    ASSERT_EQ(x.Run({"xdotool", "type", "--delay", "20", "wrong"}), 0);
+    ASSERT_EQ(x.Run({"xdotool", "key", "Return"}), 0);
+    // The refusal is a message box; Enter answers it and the prompt comes again.
+    std::string refusal = WaitForWindow(x, "^Error$");
+    ASSERT_FALSE(refusal.empty());
+    ASSERT_EQ(x.Run({"xdotool", "windowfocus", "--sync", refusal}), 0);
+    ASSERT_EQ(x.Run({"xdotool", "key", "Return"}), 0);
+    prompt = WaitForWindow(x, "^\\[name\\.tkf\\] - Authorization$");
+    ASSERT_FALSE(prompt.empty());
+    ASSERT_EQ(x.Run({"xdotool", "windowfocus", "--sync", prompt}), 0);
+    ASSERT_EQ(x.Run({"xdotool", "type", "--delay", "20", "right"}), 0);
+    ASSERT_EQ(x.Run({"xdotool", "key", "Return"}), 0);
+    EXPECT_FALSE(WaitForWindow(x, "^\\[name\\.tkf\\] - Tallykey 0\\.4$").empty()) << app.Output();
+}
+
+} // namespace
+} // namespace tallykey::test
