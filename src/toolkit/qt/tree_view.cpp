@@ -61,9 +61,23 @@ struct TreeImpl : Control::Impl {
         return it == nodes.end() ? nullptr : &it->second;
     }
 
+    // One icon per image, shared by every node that shows it (a large tree
+    // would otherwise hold a picture per node).
+    mutable std::unordered_map<int, QIcon> icons;
+    mutable int iconsOfCount = -1;
+
     QIcon Icon(int image) const {
-        const QPixmap pixmap = qt::ImagePixmap(images, image);
-        return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+        const int count = images ? images->Count() : 0;
+        if (count != iconsOfCount) {
+            icons.clear();
+            iconsOfCount = count;
+        }
+        auto it = icons.find(image);
+        if (it == icons.end()) {
+            const QPixmap pixmap = qt::ImagePixmap(images, image);
+            it = icons.emplace(image, pixmap.isNull() ? QIcon() : QIcon(pixmap)).first;
+        }
+        return it->second;
     }
 
     void ReportSelection(TreeNode now) {
@@ -232,6 +246,8 @@ TreeView::TreeView(Container& parent) : Control(&parent) {
 void TreeView::SetImageList(const ImageList* images) {
     TreeImpl* im = T(this);
     im->images = images;
+    im->icons.clear();
+    im->iconsOfCount = -1;
     if (!im->tree)
         return;
     if (images)
@@ -251,11 +267,16 @@ TreeNode TreeView::AddNode(TreeNode parent, const std::string& text, int image) 
         return NoTreeNode;
     const TreeNode node = im->nextNode++;
     ++im->quiet;
-    auto* item = parentData ? new QTreeWidgetItem(parentData->item) : new QTreeWidgetItem(im->tree.data());
+    // Filled before it joins the tree, so that the view hears of it once.
+    auto* item = new QTreeWidgetItem;
     item->setData(0, kNodeRole, QVariant::fromValue<qulonglong>(node));
     item->setText(0, qt::ToQ(text));
     item->setIcon(0, im->Icon(image));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+    if (parentData)
+        parentData->item->addChild(item);
+    else
+        im->tree->addTopLevelItem(item);
     --im->quiet;
     im->nodes[node] = NodeData{item, text, image, false};
     return node;
