@@ -38,7 +38,7 @@ bool FolderTakesFiles(const fs::path& folder) {
 
 fs::path UserConfigFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/') // the base directory spec ignores relative paths
+    if (config && *config == '/') // XDG base directories ignore relative paths
         return fs::path(config) / "tallykey";
     const char* home = std::getenv("HOME");
     if (home && *home)
