@@ -1,20 +1,21 @@
 #include "database/secure_wipe.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <string.h>
-#endif
+#include <cstring>
 
 namespace tallykey {
 
 void SecureWipe(void* data, std::size_t size) {
     if (data == nullptr || size == 0)
         return;
-#if defined(_WIN32)
-    SecureZeroMemory(data, size);
+#if defined(__GNUC__) || defined(__clang__)
+    std::memset(data, 0, size);
+    // The compiler must assume the zeros are read, so it cannot drop them as
+    // stores to memory that is about to be freed.
+    __asm__ __volatile__("" : : "r"(data) : "memory");
 #else
-    explicit_bzero(data, size);
+    volatile unsigned char* bytes = static_cast<volatile unsigned char*>(data);
+    while (size-- > 0)
+        *bytes++ = 0;
 #endif
 }
 
