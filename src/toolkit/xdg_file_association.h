@@ -47,8 +47,8 @@ private:
     bool refreshCaches_ = true;
 };
 
-// The Exec line of the .desktop entry: the program quoted as the Desktop
-// Entry specification asks, then the file placeholder.
+// The Exec line of the .desktop entry: the program quoted as desktop
+// entries require, then the file placeholder.
 std::string DesktopExecLine(const std::string& exePath);
 
 // mimeapps.list text with `mimeType` made to open with `entry` by default,

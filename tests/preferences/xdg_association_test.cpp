@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(XdgAssociation, ExecLineQuotesAsTheDesktopEntrySpecAsks) {
+TEST(XdgAssociation, ExecLineQuotesAsDesktopEntriesRequire) {
     EXPECT_EQ(DesktopExecLine("/opt/with spaces/tallyk"), "Exec=\"/opt/with spaces/tallyk\" %f");
     // Quote level: \" \` \$ \\; string level doubles every backslash; % doubled.
     EXPECT_EQ(DesktopExecLine("/a\"b`c$d\\e%f"),
