@@ -9,8 +9,8 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
 #include <cstdio>
+#include <optional>
 
 #include "toolkit/modal_hook.h"
 #include "toolkit/qt/backend.h"

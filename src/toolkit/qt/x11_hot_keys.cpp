@@ -2,6 +2,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <bitset>
 #include <map>
 
 #include "toolkit/qt/platform_services.h"
@@ -169,24 +170,20 @@ public:
         // The server drops the press of a key that is already down, and the
         // keys of a hot key are still held when it fires: such a key is
         // released first, so that the press reaches the focused window.
-        char keys[32] = {};
-        XQueryKeymap(display_, keys);
-        auto isDown = [&](KeyCode code) { return (keys[code / 8] >> (code % 8)) & 1; };
-        auto setDown = [&](KeyCode code, bool down) {
-            if (down)
-                keys[code / 8] = static_cast<char>(keys[code / 8] | (1 << (code % 8)));
-            else
-                keys[code / 8] = static_cast<char>(keys[code / 8] & ~(1 << (code % 8)));
-        };
+        char keymap[32] = {};
+        XQueryKeymap(display_, keymap);
+        std::bitset<256> down;
+        for (int code = 0; code < 256; ++code)
+            down[code] = (static_cast<unsigned char>(keymap[code / 8]) >> (code % 8)) & 1u;
         for (const KeyEvent& event : events) {
             KeySym sym = KeySymForVk(event.vk);
             KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display_, sym);
             if (code == 0)
                 continue;
-            if (!event.up && isDown(code))
+            if (!event.up && down[code])
                 XTestFakeKeyEvent(display_, code, False, CurrentTime);
             XTestFakeKeyEvent(display_, code, event.up ? False : True, CurrentTime);
-            setDown(code, !event.up);
+            down[code] = !event.up;
         }
         XFlush(display_);
     }
