@@ -10,17 +10,31 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-run_suite() {
+build() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@"
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+run_tests() {
+  ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 300
 }
 
 echo "== Tests =="
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYKEY_TESTS=ON
+build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYKEY_TESTS=ON
+run_tests build
+
 echo "== Tests under AddressSanitizer and UBSan =="
-LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTALLYKEY_SANITIZE=ON -DTALLYKEY_TESTS=ON
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DTALLYKEY_SANITIZE=ON -DTALLYKEY_TESTS=ON
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# LeakSanitizer stops the process with ptrace, which some containers forbid;
+# there the leak check is left out (and said so) rather than failing every test.
+probe=$(build-asan/tests/tests_database --gtest_filter=SecureWipe.ClearsExactlyTheBytesGiven 2>&1 || true)
+if grep -q "LeakSanitizer has encountered a fatal error\|LeakSanitizer does not work under ptrace" <<<"$probe"; then
+  echo "LeakSanitizer cannot run here: leak checking is off for this run."
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+fi
+run_tests build-asan
 echo "All tests passed."
