@@ -41,10 +41,16 @@ bool IsProgramWindow(Display* dpy, Window window) {
     return ours;
 }
 
-// Waits until the program's main window is mapped; false after `timeout`.
-bool WaitForMap(Display* dpy, std::chrono::milliseconds timeout) {
+// Waits until the program's main window is mapped; false after `timeout` or
+// when the program has ended (`ended` is then true).
+bool WaitForMap(Display* dpy, pid_t child, std::chrono::milliseconds timeout, bool& ended) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
+    ended = false;
     while (std::chrono::steady_clock::now() < deadline) {
+        if (::waitpid(child, nullptr, WNOHANG) == child) {
+            ended = true;
+            return false;
+        }
         while (XPending(dpy) > 0) {
             XEvent event;
             XNextEvent(dpy, &event);
@@ -88,14 +94,18 @@ void BM_StartToFirstShow(benchmark::State& state) {
             ::execl(copy.c_str(), copy.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        const bool shown = WaitForMap(dpy, std::chrono::seconds(20));
+        bool ended = false;
+        const bool shown = WaitForMap(dpy, child, std::chrono::seconds(20), ended);
         const auto end = std::chrono::steady_clock::now();
 
         state.PauseTiming();
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
+        if (!ended) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
         if (!shown) {
-            state.SkipWithError("the main window did not appear within 20 s");
+            state.SkipWithError(ended ? "the program ended before its main window appeared"
+                                      : "the main window did not appear within 20 s");
             break;
         }
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
