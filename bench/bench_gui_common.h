@@ -11,7 +11,7 @@
 #include "database/model.h"
 #include "mainwindow/main_form.h"
 #include "toolkit/application.h"
-#include "toolkit/fake_services.h"
+#include "toolkit/testing/fake_services.h"
 
 namespace tallykey::bench {
 

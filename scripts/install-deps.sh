@@ -5,10 +5,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-private-dev libxkbcommon-dev
   libx11-dev libxtst-dev libxcb-xtest0-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev openssl
   xvfb xauth x11-utils xdotool xclip imagemagick fonts-wine openbox
-  shared-mime-info desktop-file-utils
+  shared-mime-info desktop-file-utils xdg-utils
 )
 
 missing=()

@@ -1,5 +1,5 @@
 // Platform services: small interfaces with one implementation per platform
-// and a recording fake for tests (fake_services.h). The program reaches them
+// and a recording fake for tests (testing/fake_services.h). The program reaches them
 // through Platform(); the application object installs the real ones.
 #pragma once
 

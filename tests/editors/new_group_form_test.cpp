@@ -8,7 +8,7 @@
 
 #include "preferences/settings.h"
 #include "test_app.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 namespace tallykey {
 namespace {

@@ -9,7 +9,7 @@
 #include "editors/password_generator.h"
 #include "preferences/settings.h"
 #include "test_app.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 namespace tallykey {
 namespace {

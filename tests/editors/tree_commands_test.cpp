@@ -11,9 +11,9 @@
 #include "mainwindow/main_form.h"
 #include "preferences/settings.h"
 #include "test_app.h"
-#include "toolkit/fake_services.h"
+#include "toolkit/testing/fake_services.h"
 #include "toolkit/menu.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 namespace tallykey {
 namespace {

@@ -26,9 +26,9 @@
 #include "preferences/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
-#include "toolkit/fake_services.h"
+#include "toolkit/testing/fake_services.h"
 #include "toolkit/modal_hook.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 namespace tallykey::test {
 

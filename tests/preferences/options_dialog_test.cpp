@@ -10,7 +10,7 @@
 #include "test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/modal_hook.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 using namespace tallykey;
 using toolkit::input::ClickCloseBox;

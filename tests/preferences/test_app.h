@@ -13,7 +13,7 @@
 #include "preferences/settings.h"
 #include "temp_folder.h"
 #include "toolkit/application.h"
-#include "toolkit/fake_services.h"
+#include "toolkit/testing/fake_services.h"
 
 namespace tallykey::test {
 

@@ -7,7 +7,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
 #include "toolkit/menu_template.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
 using tktest::TestApp;

@@ -9,7 +9,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/modal_hook.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
 using tktest::HookScope;

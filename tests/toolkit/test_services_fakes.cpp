@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "toolkit/fake_services.h"
+#include "toolkit/testing/fake_services.h"
 #include "toolkit/linux_services.h"
 #include "toolkit/types.h"
 

@@ -8,7 +8,7 @@
 #include "test_app.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 #include "toolkit/tree_view.h"
 
 using namespace toolkit;

@@ -10,7 +10,7 @@
 #include "toolkit/ansi_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
 using tktest::HookScope;

@@ -1,6 +1,6 @@
 // Input as a person gives it, sent through the real event path of the
 // platform (focus, accelerators, the window's Enter and Escape rules).
-// Used by tests; harmless elsewhere.
+// Part of the test-only library tallyk_testing; the program never links it.
 #pragma once
 
 #include <string>

@@ -13,7 +13,7 @@
 
 #include "toolkit/qt/backend.h"
 #include "toolkit/qt/router.h"
-#include "toolkit/test_input.h"
+#include "toolkit/testing/test_input.h"
 
 namespace toolkit {
 namespace input {

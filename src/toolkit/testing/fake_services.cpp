@@ -1,4 +1,4 @@
-#include "toolkit/fake_services.h"
+#include "toolkit/testing/fake_services.h"
 
 namespace toolkit {
 
