@@ -6,6 +6,7 @@
 #include "mainwindow/main_form.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
+#include "toolkit/dialogs.h"
 #include "toolkit/services.h"
 #include "toolkit/types.h"
 
@@ -17,6 +18,11 @@ constexpr int kLoginThenPassword = 5;
 constexpr int kVkV = 0x56;
 constexpr int kPasteWaitMilliseconds = 500;
 constexpr int kPollMilliseconds = 5;
+constexpr const char* kNoHotKeysText =
+    "This desktop does not let a program catch Ctrl+V in other programs, so "
+    "\"Login >> password\" cannot put the password on the clipboard after the "
+    "login has been pasted.\n\n"
+    "The login is copied now. Copy the password with its button when you need it.";
 
 // Gives the other program time to read the login before the clipboard
 // changes. Where the clipboard owner has to hand its content over itself
@@ -39,6 +45,13 @@ void QuickCopyOnSelection(MainForm& form) {
         // A refusal (key taken, no "v" on the layout) leaves Ctrl+V an ordinary paste.
         if (keys)
             keys->Register(kQuickCopyHotKeyId, toolkit::ModCtrl, keys->VkKeyScan('v'));
+        // A desktop that never lets the key be had would leave the user
+        // waiting for a password that does not come: say so, once.
+        if (keys && !keys->Available() && !form.NoHotKeysTold) {
+            form.NoHotKeysTold = true;
+            toolkit::MessageBox(&form, kNoHotKeysText, "Login >> password",
+                                toolkit::MB_OK | toolkit::MB_ICONINFORMATION);
+        }
         CopyField(form, CopyLogin);
     } else {
         ReleaseQuickCopyHotKey();

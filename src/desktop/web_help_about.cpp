@@ -4,6 +4,7 @@
 
 #include "desktop/copy_field.h"
 #include "mainwindow/main_form.h"
+#include "preferences/data_files.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
 #include "toolkit/dialogs.h"
@@ -47,11 +48,16 @@ void OpenWebLink(MainForm& form) {
 }
 
 void ShowHelp(MainForm& form) {
-    const std::string path = ProgramFolder() + MessageTexts().HelpFile;
+    const std::string path = DataFilePath(MessageTexts().HelpFile);
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) {
-        if (toolkit::Shell* shell = toolkit::Platform().shell)
-            shell->Open(path);
+        toolkit::Shell* shell = toolkit::Platform().shell;
+        if (!shell)
+            return;
+        // A desktop without a viewer for compiled HTML help gets the same
+        // help as web pages.
+        const std::string html = shell->HasOpener(path) ? std::string() : HtmlHelpIndex();
+        shell->Open(html.empty() ? path : html);
         return;
     }
     toolkit::MessageBox(&form, "'" + path + "' not found.", "Warning", toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);

@@ -3,16 +3,52 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "mainwindow/command_line.h"
 #include "mainwindow/main_form.h"
 #include "toolkit/application.h"
+
+namespace {
+
+constexpr int kExitUsage = 64; // as tkf and sysexits.h
+
+} // namespace
 
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
 
-    toolkit::Application app(argc, argv, tallykey::kAppTitle);
+    using tallykey::ProgramCommandLine;
+    ProgramCommandLine commandLine =
+        tallykey::ParseProgramCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (commandLine.action == ProgramCommandLine::Action::Help) {
+        std::fputs(tallykey::ProgramUsageText().c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.action == ProgramCommandLine::Action::Version) {
+        std::fputs(tallykey::ProgramVersionText().c_str(), stdout);
+        return 0;
+    }
+
+    // The window system sees the words before "--" only.
+    std::vector<char*> toolkitArgv{argv[0]};
+    for (std::string& arg : commandLine.toolkitArguments)
+        toolkitArgv.push_back(arg.data());
+    toolkitArgv.push_back(nullptr);
+    int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
+    toolkit::Application app(toolkitArgc, toolkitArgv.data(), tallykey::kAppTitle);
+    tallykey::FinishProgramCommandLine(commandLine, app.Arguments());
+    if (commandLine.action == ProgramCommandLine::Action::WrongUsage) {
+        std::fprintf(stderr, "tallyk: %s (try tallyk --help)\n", commandLine.error.c_str());
+        return kExitUsage;
+    }
+    // Desktops that match windows to their menu entry (Wayland) find it by this name.
+    app.SetDesktopEntry("tallykey");
+
     tallykey::MainForm form;
-    form.Arguments = app.Arguments();
+    if (!commandLine.file.empty())
+        form.Arguments = {commandLine.file};
     form.Initialize();
 
     // TALLYKEY_EXIT_AFTER_SHOW=1 measures the start-up: the time from entering

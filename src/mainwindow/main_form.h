@@ -77,6 +77,9 @@ public:
     bool FirstShow = false;
     toolkit::TrayIconData TrayIcon;
     bool DeleteShortcutRemoved = false;
+    // The user has been told that this desktop cannot pass the password on
+    // after Ctrl+V ("Login >> password" without global keys).
+    bool NoHotKeysTold = false;
     // Command-line arguments after the program name (first show looks at the first).
     std::vector<std::string> Arguments;
 

@@ -239,6 +239,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool ReplaceWholeFile(const std::string& path, std::string_view content) {
+    if (path.empty()) // no file to keep (an installed program without a home folder)
+        return false;
     std::error_code ec;
     fs::path target(path);
     // Write through a link to the file it names, so the link stays a link.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "mainwindow/main_form.h"
+#include "preferences/data_files.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
@@ -38,20 +39,23 @@ std::string FileNamePart(const std::string& path) {
 std::vector<std::string> LanguageFileNames() {
     namespace fs = std::filesystem;
     std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(ProgramFolder(), ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code fileError;
-        if (!it->is_regular_file(fileError))
-            continue;
-        std::string name = it->path().filename().string();
-        // Hidden files are left out, as the platform's listing of ordinary
-        // files does; the extension is matched regardless of case, as there.
-        if (name.size() <= 4 || name.front() == '.')
-            continue;
-        std::string ext = name.substr(name.size() - 4);
-        std::transform(ext.begin(), ext.end(), ext.begin(), Lower);
-        if (ext == ".lng")
-            names.push_back(name);
+    for (const std::string& folder : DataFolders()) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code fileError;
+            if (!it->is_regular_file(fileError))
+                continue;
+            std::string name = it->path().filename().string();
+            // Hidden files are left out, as the platform's listing of ordinary
+            // files does; the extension is matched regardless of case, as there.
+            if (name.size() <= 4 || name.front() == '.')
+                continue;
+            std::string ext = name.substr(name.size() - 4);
+            std::transform(ext.begin(), ext.end(), ext.begin(), Lower);
+            // A name beside the executable hides the same name in the install.
+            if (ext == ".lng" && std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
+        }
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         if (LessIgnoringCase(a, b) || LessIgnoringCase(b, a))
@@ -218,7 +222,7 @@ void OptionsDialog::LanguageChanged() {
         toolkit::MessageBox(this, "Please restart program to load this language.", "Information",
                             toolkit::MB_OK | toolkit::MB_ICONINFORMATION);
     } else {
-        Settings().LangFile = ProgramFolder() + LanguageList->ItemText(index);
+        Settings().LangFile = DataFilePath(LanguageList->ItemText(index));
     }
     ApplyMainFormTexts(form_);
     ApplyOptionsFormTexts(*this);

@@ -46,7 +46,7 @@ private:
     MainForm& form_;
 };
 
-// The "*.lng" files in the program's folder, by name.
+// The "*.lng" files of the data folders (data_files.h), by name.
 std::vector<std::string> LanguageFileNames();
 
 // Creates the dialog, shows it modally and destroys it.

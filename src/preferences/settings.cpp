@@ -7,6 +7,7 @@
 #include <random>
 #include <system_error>
 
+#include "preferences/data_files.h"
 #include "preferences/ini_file.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -50,11 +51,14 @@ fs::path UserConfigFolder() {
 
 std::string SettingsFilePathFor(const std::string& exePath) {
     fs::path beside = fs::path(exePath).replace_extension(".ini");
-    if (FolderTakesFiles(beside.parent_path()))
+    // An installed program's folder is shared by every user (and writable by
+    // root): its settings never go there.
+    const bool installed = !InstalledDataFolder(beside.parent_path().string() + "/").empty();
+    if (!installed && FolderTakesFiles(beside.parent_path()))
         return beside.string();
     fs::path folder = UserConfigFolder();
-    if (folder.empty())
-        return beside.string();
+    if (folder.empty()) // no home folder: an installed program keeps no settings
+        return installed ? std::string() : beside.string();
     std::error_code ec;
     if (fs::create_directories(folder, ec))
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);

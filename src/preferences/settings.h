@@ -24,9 +24,10 @@ struct TSettings {
 TSettings& Settings();
 
 // The settings file: the executable's path with ".ini". Where the
-// executable's folder cannot be written, the same file name in
-// $XDG_CONFIG_HOME/tallykey/ (~/.config/tallykey/) instead, for reading and
-// writing alike. Decided once per run.
+// executable's folder cannot be written, or the program is installed (see
+// data_files.h), the same file name in $XDG_CONFIG_HOME/tallykey/
+// (~/.config/tallykey/) instead, for reading and writing alike. Decided
+// once per run.
 std::string SettingsFilePath();
 // The decision above for an executable at `exePath`.
 std::string SettingsFilePathFor(const std::string& exePath);

@@ -28,6 +28,9 @@ public:
     void SetCaption(const std::string& caption);
     std::string Caption() const;
     void SetIcon(const ResourceData& png);
+    // The desktop entry (menu item) the program's windows belong to, by its
+    // file name without ".desktop"; set before the first window is made.
+    void SetDesktopEntry(const std::string& name);
 
     // Shows `mainWindow` and runs the loop until it is closed; returns the exit code.
     int Run(Window& mainWindow);

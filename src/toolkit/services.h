@@ -38,6 +38,9 @@ public:
     virtual bool Register(int id, unsigned mods, int vk) = 0;
     virtual bool Unregister(int id) = 0;
     virtual bool IsRegistered(int id) const = 0;
+    // False where the desktop lets no program have system-wide keys (no X
+    // server, as on Wayland): then every Register fails.
+    virtual bool Available() const = 0;
     // Virtual key of a character in the current keyboard layout, -1 if none.
     virtual int VkKeyScan(char ch) const = 0;
     // Synthetic key events to whatever window has the keyboard focus.
@@ -61,6 +64,8 @@ public:
     virtual ~Shell() = default;
     // Opens a URL or a file with the desktop's default program for it.
     virtual bool Open(const std::string& target) = 0;
+    // Whether the desktop has a program for the type of the file at `path`.
+    virtual bool HasOpener(const std::string& path) const = 0;
 };
 
 struct TrayIconData {

@@ -99,6 +99,20 @@ TEST_F(QuickCopyTest, RefusedKeyStillCopiesTheLogin) {
     EXPECT_EQ(platform.clipboard.text, "me");
 }
 
+TEST_F(QuickCopyTest, DesktopWithoutGlobalKeysSaysSoOnceAndCopiesTheLogin) {
+    platform.hotKeys.available = false;
+    script.answers = {toolkit::IDOK};
+    Select(0, 0);
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_NE(script.boxes[0].text.find("Ctrl+V"), std::string::npos);
+    EXPECT_EQ(script.boxes[0].caption, "Login >> password");
+    EXPECT_EQ(platform.clipboard.text, "me");
+    Select(1, 0);
+    Select(0, 0);
+    EXPECT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(platform.clipboard.text, "me");
+}
+
 TEST_F(QuickCopyTest, MinimiseOnCopyAfterTheLoginAndAfterThePassword) {
     Settings().MinOnCopy = true;
     Select(0, 0);

@@ -84,6 +84,27 @@ TEST_F(WebHelpAboutTest, HelpOpensTheFileBesideTheProgramOrWarns) {
     EXPECT_EQ(Opened().back(), folder + "tallyk_rus.chm");
 }
 
+TEST_F(WebHelpAboutTest, InstalledHelpAndTheWebPagesWhereNoViewerShowsIt) {
+    const std::string share = dir.Path("share/tallykey/"), html = dir.Path("share/doc/tallykey/html/index.html");
+    std::filesystem::create_directories(dir.Path("bin"));
+    std::filesystem::create_directories(dir.Path("share/doc/tallykey/html"));
+    std::filesystem::create_directories(share);
+    WriteFile(share + "tallyk_eng.chm", "ITSF");
+    WriteFile(html, "<html>");
+    SetProgramFolder(dir.Path("bin"));
+    toolkit::input::PressKey(*form, toolkit::VK_F1);
+    EXPECT_EQ(Opened(), std::vector<std::string>{share + "tallyk_eng.chm"});
+
+    platform.shell.withoutOpener.insert(share + "tallyk_eng.chm");
+    toolkit::input::PressKey(*form, toolkit::VK_F1);
+    EXPECT_EQ(Opened().back(), html);
+    // No web pages either: the help file is handed to the desktop all the same.
+    std::filesystem::remove(html);
+    toolkit::input::PressKey(*form, toolkit::VK_F1);
+    EXPECT_EQ(Opened().back(), share + "tallyk_eng.chm");
+    EXPECT_TRUE(script.boxes.empty());
+}
+
 TEST_F(WebHelpAboutTest, AboutShowsTheVersionWithLinesEndingInLfCr) {
     script.answers = {toolkit::IDOK};
     form->MainMenu->Click(MenuAbout);

@@ -74,6 +74,8 @@ protected:
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::setsid(); // no terminal to fall back on
+            if (::chdir(dir.c_str()) != 0) // relative names are the test folder's
+                ::_exit(126);
             const int in = ::open(inPath.c_str(), O_RDONLY);
             const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -339,6 +341,30 @@ TEST_F(Tkf, UsageErrors) {
     const Outcome help = Run({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("--new-password-fd"), std::string::npos);
+}
+
+TEST_F(Tkf, VersionCommandHelpAndTheEndOfOptions) {
+    const Outcome version = Run({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, std::string("tkf (Tallykey) ") + TALLYKEY_VERSION + "\n");
+
+    // A command's help shows its own options only, wherever --help stands.
+    for (const auto& args : {std::vector<std::string>{"import", "--help"}, {"--help", "import"}}) {
+        const Outcome help = Run(args);
+        EXPECT_EQ(help.code, 0);
+        EXPECT_EQ(help.out.rfind("Usage: tkf import INPUT OUT.tkf", 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("--force"), std::string::npos);
+        EXPECT_EQ(help.out.find("--reveal"), std::string::npos);
+    }
+    ExpectOneErrorLine(Run({"frob", "--help"}), 64, "unknown command");
+
+    // After "--" a name that begins with "-" is a file.
+    const std::string json = kData + "/example.json";
+    ExpectOneErrorLine(Run({"check", "-x.tkf"}), 64, "unknown option -x.tkf");
+    EXPECT_EQ(Run({"import", "--password-fd", "0", "--", json, "-x.tkf"}, "pw\n").code, 0);
+    ASSERT_TRUE(fs::exists(Path("-x.tkf")));
+    EXPECT_EQ(Run({"check", "--password-fd", "0", "--", "-x.tkf"}, "pw\n").code, 0);
+    EXPECT_EQ(Run({"check", "--password-fd", "0", "--", "-x.tkf"}, "wrong\n").code, 2);
 }
 
 // A pseudo-terminal session: the text the terminal shows, and its exit code.

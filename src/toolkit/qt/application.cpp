@@ -113,6 +113,10 @@ void Application::SetIcon(const ResourceData& png) {
     (void)png;
 }
 
+void Application::SetDesktopEntry(const std::string& name) {
+    QGuiApplication::setDesktopFileName(QString::fromStdString(name));
+}
+
 int Application::Run(Window& mainWindow) {
     impl_->main = &mainWindow;
     impl_->mainClosed = false;

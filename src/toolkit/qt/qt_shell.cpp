@@ -1,6 +1,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QUrl>
 
@@ -35,6 +36,17 @@ public:
         if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
             return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
         return QDesktopServices::openUrl(url);
+    }
+
+    // The default application of the file's MIME type, as xdg-open looks it up.
+    bool HasOpener(const std::string& path) const override {
+        const QString file = QString::fromStdString(AnsiToUtf8(path, CurrentCodePage()));
+        const QString type = QMimeDatabase().mimeTypeForFile(file).name();
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+        if (!query.waitForFinished(5000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+            return false;
+        return !query.readAllStandardOutput().trimmed().isEmpty();
     }
 };
 

@@ -96,6 +96,8 @@ public:
         XCloseDisplay(display_);
     }
 
+    bool Available() const override { return display_ != nullptr; }
+
     bool Register(int id, unsigned mods, int vk) override {
         if (!display_ || vk < 0 || vk > 0xFF)
             return false;

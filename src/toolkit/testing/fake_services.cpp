@@ -20,7 +20,7 @@ bool FakeClipboard::Clear() {
 
 bool FakeHotKeys::Register(int id, unsigned mods, int vk) {
     ++registerCalls;
-    if (refuse || vk < 0)
+    if (refuse || !available || vk < 0)
         return false;
     auto it = registered.find(id);
     if (it != registered.end())

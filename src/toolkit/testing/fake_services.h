@@ -26,6 +26,7 @@ public:
     bool Register(int id, unsigned mods, int vk) override;
     bool Unregister(int id) override;
     bool IsRegistered(int id) const override { return registered.count(id) != 0; }
+    bool Available() const override { return available; }
     int VkKeyScan(char ch) const override;
     void SendKeys(const std::vector<KeyEvent>& events) override;
     void Press(int id) { if (OnHotKey) OnHotKey(id); } // as the user pressing the key
@@ -33,7 +34,8 @@ public:
     std::vector<KeyEvent> sent;
     int registerCalls = 0;
     int unregisterCalls = 0;
-    bool refuse = false; // as if another program held the key
+    bool refuse = false;   // as if another program held the key
+    bool available = true; // false: as on a desktop without global keys
 };
 
 class FakeSound : public Sound {
@@ -48,7 +50,9 @@ public:
 class FakeShell : public Shell {
 public:
     bool Open(const std::string& target) override { opened.push_back(target); return true; }
+    bool HasOpener(const std::string& path) const override { return !withoutOpener.count(path); }
     std::vector<std::string> opened;
+    std::set<std::string> withoutOpener; // files the desktop has no program for
 };
 
 class FakeTrayIcon : public TrayIcon {

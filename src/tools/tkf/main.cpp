@@ -32,33 +32,66 @@ constexpr int ExitWrongPassword = 2;
 constexpr int ExitDamaged = 3;
 constexpr int ExitUsage = 64;
 
-const char* const Help = R"(Usage: tkf COMMAND [OPTIONS]
+// The commands, each with the options that apply to it.
+enum OptionBit : unsigned {
+    OptReveal = 1u << 0,
+    OptFormat = 1u << 1,
+    OptForce = 1u << 2,
+    OptPasswordFd = 1u << 3,
+    OptNewPasswordFd = 1u << 4,
+    OptCodePage = 1u << 5,
+};
 
-Commands:
-  show FILE                 print the groups and items of FILE (passwords hidden)
-  export FILE --format F    write FILE's contents to standard output as F: json or csv
-  import INPUT OUT.tkf      make the database OUT.tkf from a JSON or CSV file (the format
-                            is taken from --format, INPUT's extension or its content;
-                            INPUT "-" is standard input)
-  check FILE                only test the password: exit 0 right, 2 wrong, 3 damaged
-                            file, 1 cannot read the file
-  passwd FILE               encrypt FILE again under a new password
+struct OptionInfo {
+    unsigned bit;
+    const char* usage; // the option as it is written, with its value
+    const char* text;  // what it does; further lines indented to the text column
+};
 
-Options:
-  --reveal                  show: print the passwords too
-  --format json|csv         export: required; import: overrides the detection
-  --force                   import: replace OUT.tkf if it exists
-  --password-fd N           read the file's password from descriptor N: its first line,
-                            without the line break (an empty line is the empty password)
-  --new-password-fd N       import, passwd: read the new password from descriptor N (its
-                            first line). Without it the new password is the next line
-                            of --password-fd (for import, whose file has no password
-                            yet, its first line); without either it is asked twice on
-                            the terminal
-  --codepage N              the Windows code page of the database's texts (default: the
-                            one Windows uses for this locale, from LC_ALL/LC_CTYPE/LANG)
-  -h, --help                this text
+const OptionInfo kOptions[] = {
+    {OptReveal, "--reveal", "show: print the passwords too"},
+    {OptFormat, "--format json|csv", "export: required; import: overrides the detection"},
+    {OptForce, "--force", "import: replace OUT.tkf if it exists"},
+    {OptPasswordFd, "--password-fd N",
+     "read the file's password from descriptor N: its first line,\n"
+     "without the line break (an empty line is the empty password)"},
+    {OptNewPasswordFd, "--new-password-fd N",
+     "import, passwd: read the new password from descriptor N (its\n"
+     "first line). Without it the new password is the next line\n"
+     "of --password-fd (for import, whose file has no password\n"
+     "yet, its first line); without either it is asked twice on\n"
+     "the terminal"},
+    {OptCodePage, "--codepage N",
+     "the Windows code page of the database's texts (default: the\n"
+     "one Windows uses for this locale, from LC_ALL/LC_CTYPE/LANG)"},
+};
 
+struct CommandInfo {
+    const char* name;
+    const char* operands; // after the name in the usage line
+    const char* text;     // what it does, as in the command list
+    unsigned options;
+};
+
+const CommandInfo kCommands[] = {
+    {"show", "FILE", "print the groups and items of FILE (passwords hidden)",
+     OptReveal | OptPasswordFd | OptCodePage},
+    {"export", "FILE --format F", "write FILE's contents to standard output as F: json or csv",
+     OptFormat | OptPasswordFd | OptCodePage},
+    {"import", "INPUT OUT.tkf",
+     "make the database OUT.tkf from a JSON or CSV file (the format\n"
+     "is taken from --format, INPUT's extension or its content;\n"
+     "INPUT \"-\" is standard input)",
+     OptFormat | OptForce | OptPasswordFd | OptNewPasswordFd | OptCodePage},
+    {"check", "FILE",
+     "only test the password: exit 0 right, 2 wrong, 3 damaged\n"
+     "file, 1 cannot read the file",
+     OptPasswordFd | OptCodePage},
+    {"passwd", "FILE", "encrypt FILE again under a new password",
+     OptPasswordFd | OptNewPasswordFd | OptCodePage},
+};
+
+const char* const kHelpFooter = R"(
 Passwords are never taken from the command line. On a terminal they are asked without
 echo; a file whose password is empty opens without asking. Passwords typed as UTF-8
 are converted to the code page, as the program on Windows sees them; only their first
@@ -67,8 +100,54 @@ JSON and CSV are UTF-8. CSV has no icons, branch states or groups without items.
 Exit codes: 0 success, 1 failure, 2 wrong password, 3 damaged file, 64 wrong usage.
 )";
 
+const CommandInfo* FindCommand(const std::string& name) {
+    for (const CommandInfo& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+// "  left" padded to the text column, then the text with its further lines indented.
+void HelpEntry(std::ostream& out, const std::string& left, const char* text) {
+    constexpr std::size_t kColumn = 28;
+    out << "  " << left;
+    out << std::string(left.size() + 2 < kColumn ? kColumn - left.size() - 2 : 1, ' ');
+    for (const char* c = text; *c; ++c) {
+        out << *c;
+        if (*c == '\n')
+            out << std::string(kColumn, ' ');
+    }
+    out << "\n";
+}
+
+// The whole help, or one command's when `command` names one.
+std::string HelpText(const CommandInfo* command) {
+    std::ostringstream out;
+    if (command) {
+        out << "Usage: tkf " << command->name << " " << command->operands << " [OPTIONS]\n\n";
+        HelpEntry(out, std::string(command->name) + " " + command->operands, command->text);
+    } else {
+        out << "Usage: tkf COMMAND [OPTIONS]\n       tkf COMMAND --help\n       tkf --version\n\nCommands:\n";
+        for (const CommandInfo& c : kCommands)
+            HelpEntry(out, std::string(c.name) + " " + c.operands, c.text);
+    }
+    out << "\nOptions:\n";
+    for (const OptionInfo& option : kOptions)
+        if (!command || (command->options & option.bit))
+            HelpEntry(out, option.usage, option.text);
+    HelpEntry(out, "-h, --help", command ? "this text" : "this text; after a command, that command's");
+    if (!command)
+        HelpEntry(out, "--version", "the version of tkf");
+    HelpEntry(out, "--", "ends the options: what follows are file names, even\nthose that begin with \"-\"");
+    out << kHelpFooter;
+    return out.str();
+}
+
 struct Options {
     std::string command;
+    bool help = false;
+    bool version = false;
+    unsigned used = 0; // OptionBit of every option given
     std::vector<std::string> files;
     bool reveal = false;
     bool force = false;
@@ -100,8 +179,20 @@ int Number(const std::string& option, const std::string& text, int minimum, int 
 
 Options Parse(int argc, char** argv) {
     Options o;
+    bool endOfOptions = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (endOfOptions || arg == "-" || arg.empty() || arg[0] != '-') {
+            if (o.command.empty())
+                o.command = arg;
+            else
+                o.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            endOfOptions = true;
+            continue;
+        }
         std::optional<std::string> inlineValue;
         if (arg.rfind("--", 0) == 0) {
             const std::size_t eq = arg.find('=');
@@ -118,30 +209,33 @@ Options Parse(int argc, char** argv) {
             return argv[++i];
         };
         if (arg == "-h" || arg == "--help") {
-            o.command = "help";
-            return o;
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "--reveal") {
             o.reveal = true;
+            o.used |= OptReveal;
         } else if (arg == "--force") {
             o.force = true;
+            o.used |= OptForce;
         } else if (arg == "--format") {
             o.format = value();
+            o.used |= OptFormat;
             if (*o.format != "json" && *o.format != "csv")
                 throw UsageError("--format is json or csv, not \"" + *o.format + "\"");
         } else if (arg == "--password-fd") {
             o.passwordFd = Number(arg, value(), 0, 1 << 20);
+            o.used |= OptPasswordFd;
         } else if (arg == "--new-password-fd") {
             o.newPasswordFd = Number(arg, value(), 0, 1 << 20);
+            o.used |= OptNewPasswordFd;
         } else if (arg == "--codepage") {
             o.codePage = Number(arg, value(), 1, 65535);
+            o.used |= OptCodePage;
         } else if (arg == "--password" || arg == "-p") {
             throw UsageError("passwords are not taken from the command line; use --password-fd N");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError("unknown option " + arg);
-        } else if (o.command.empty()) {
-            o.command = arg;
         } else {
-            o.files.push_back(arg);
+            throw UsageError("unknown option " + arg + " (try tkf --help)");
         }
     }
     return o;
@@ -152,9 +246,14 @@ void NeedFiles(const Options& o, std::size_t count, const char* what) {
         throw UsageError(o.command + " needs " + what);
 }
 
-void Refuse(bool used, const Options& o, const char* option) {
-    if (used)
-        throw UsageError(std::string(option) + " does not apply to " + o.command);
+// Every option given must be one of the command's.
+void RefuseOthers(const Options& o, const CommandInfo& command) {
+    for (const OptionInfo& option : kOptions) {
+        if ((o.used & option.bit) && !(command.options & option.bit)) {
+            const std::string usage = option.usage;
+            throw UsageError(usage.substr(0, usage.find(' ')) + " does not apply to " + o.command);
+        }
+    }
 }
 
 // Opens FILE as the program does: the empty password first when none is given on a
@@ -226,14 +325,12 @@ int Run(const Options& o) {
     const int codePage = o.codePage ? *o.codePage : toolkit::SystemCodePage();
     tkf::PasswordInput passwords(o.passwordFd, o.newPasswordFd, codePage);
     const std::string& command = o.command;
-    if (command != "import" && command != "passwd")
-        Refuse(o.newPasswordFd >= 0, o, "--new-password-fd");
-    if (command != "import")
-        Refuse(o.force, o, "--force");
-    if (command != "show")
-        Refuse(o.reveal, o, "--reveal");
-    if (command != "export" && command != "import")
-        Refuse(o.format.has_value(), o, "--format");
+    if (command.empty())
+        throw UsageError("no command given (try tkf --help)");
+    const CommandInfo* info = FindCommand(command);
+    if (!info)
+        throw UsageError("unknown command \"" + command + "\" (try tkf --help)");
+    RefuseOthers(o, *info);
 
     if (command == "show") {
         NeedFiles(o, 1, "one database file");
@@ -283,8 +380,6 @@ int Run(const Options& o) {
         tallykey::SecureWipe(password);
         return ExitOk;
     }
-    if (command.empty())
-        throw UsageError("no command given (try tkf --help)");
     throw UsageError("unknown command \"" + command + "\" (try tkf --help)");
 }
 
@@ -293,8 +388,15 @@ int Run(const Options& o) {
 int main(int argc, char** argv) {
     try {
         const Options o = Parse(argc, argv);
-        if (o.command == "help") {
-            std::cout << Help;
+        if (o.help) {
+            const CommandInfo* command = FindCommand(o.command);
+            if (!command && !o.command.empty())
+                throw UsageError("unknown command \"" + o.command + "\" (try tkf --help)");
+            std::cout << HelpText(command);
+            return ExitOk;
+        }
+        if (o.version) {
+            std::cout << "tkf (Tallykey) " << TALLYKEY_VERSION << "\n";
             return ExitOk;
         }
         return Run(o);

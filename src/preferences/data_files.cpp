@@ -1,0 +1,61 @@
+#include "preferences/data_files.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "preferences/language.h"
+
+namespace tallykey {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::string WithSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+} // namespace
+
+std::string InstalledDataFolder(const std::string& programFolder) {
+    if (programFolder.empty())
+        return {};
+    const fs::path folder = (fs::path(programFolder) / TALLYKEY_DATA_FROM_BIN).lexically_normal();
+    std::error_code ec;
+    return fs::is_directory(folder, ec) ? WithSeparator(folder.string()) : std::string();
+}
+
+std::vector<std::string> DataFolders() {
+    std::vector<std::string> folders{ProgramFolder()};
+    if (std::string installed = InstalledDataFolder(ProgramFolder()); !installed.empty())
+        folders.push_back(installed);
+    return folders;
+}
+
+std::string DataFilePath(const std::string& name) {
+    const std::vector<std::string> folders = DataFolders();
+    for (const std::string& folder : folders)
+        if (IsFile(folder + name))
+            return folder + name;
+    return folders.back() + name;
+}
+
+std::string HtmlHelpIndex() {
+    const std::string beside = ProgramFolder() + "help/index.html";
+    if (IsFile(beside))
+        return beside;
+    if (InstalledDataFolder(ProgramFolder()).empty())
+        return {};
+    const fs::path installed =
+        (fs::path(ProgramFolder()) / TALLYKEY_HTML_HELP_FROM_BIN / "index.html").lexically_normal();
+    return IsFile(installed.string()) ? installed.string() : std::string();
+}
+
+} // namespace tallykey
