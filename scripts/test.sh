@@ -21,11 +21,11 @@ run_tests() {
 }
 
 echo "== Tests =="
-build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYKEY_TESTS=ON
+build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYKEY_TESTS=ON -DTALLYKEY_WERROR=ON
 run_tests build
 
 echo "== Tests under AddressSanitizer and UBSan =="
-build build-asan -DCMAKE_BUILD_TYPE=Debug -DTALLYKEY_SANITIZE=ON -DTALLYKEY_TESTS=ON
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DTALLYKEY_SANITIZE=ON -DTALLYKEY_TESTS=ON -DTALLYKEY_WERROR=ON
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -22,7 +22,10 @@ void Put16(std::vector<unsigned char>& out, std::uint16_t v) {
     out.push_back(static_cast<unsigned char>(v));
     out.push_back(static_cast<unsigned char>(v >> 8));
 }
-void PutId(std::vector<unsigned char>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+void PutId(std::vector<unsigned char>& out, const char* id) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<unsigned char>(id[i]));
+}
 
 // A RIFF WAVE of silence; `extra` chunks go before "fmt ".
 std::vector<unsigned char> MakeWave(int channels, int rate, int bits, std::uint32_t frames,
