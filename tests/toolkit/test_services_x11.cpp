@@ -402,10 +402,11 @@ TEST(WindowUnderAWindowManagerChild, Run) {
     window.Show();
     ASSERT_TRUE(PumpUntil([&] { return window.OuterRect().height != window.ClientHeight(); }, 10000))
         << "the window manager did not frame the window";
+    // Generous waits: on a loaded machine the window manager answers late.
     ASSERT_TRUE(PumpUntil([&] {
         const toolkit::Rect r = window.OuterRect();
         return r.width == 490 && r.height == 480;
-    }));
+    }, 20000)) << window.OuterRect().width << "x" << window.OuterRect().height;
     const toolkit::Rect r = window.OuterRect();
     EXPECT_EQ(r.left, 203);
     EXPECT_EQ(r.top, 109);
@@ -421,7 +422,7 @@ TEST(WindowUnderAWindowManagerChild, Run) {
     ASSERT_TRUE(PumpUntil([&] {
         const toolkit::Rect d = dialog.OuterRect();
         return d.left == (1024 - d.width) / 2 && d.top == (768 - d.height) / 2;
-    })) << dialog.OuterRect().left << "," << dialog.OuterRect().top;
+    }, 20000)) << dialog.OuterRect().left << "," << dialog.OuterRect().top;
 }
 
 TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
