@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Builds the resources that Tallykey carries: icons, image-list bitmaps,
-the copy sound and the Russian language file.
+the copy sound and the Russian language file, and the icons that an
+installed copy gives the desktop.
 
 Usage:  python3 scripts/make_resources.py [--preview DIR]
 
-Writes into resources/ beside this script's folder.  Only the Python standard
-library is used, plus ImageMagick's `convert` to read the Tango icons
+Writes into resources/ beside this script's folder, and the desktop's icons
+(the hicolor theme's sizes) into packaging/icons/hicolor/.  Only the Python
+standard library is used, plus ImageMagick's `convert` to read the Tango icons
 (Debian package tango-icon-theme, public domain) that some node icons are
 taken from.  Every other picture is drawn here, pixel by pixel or from simple
 shapes, and the sound is synthesised.  Running the script twice gives
@@ -24,6 +26,7 @@ import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RES = os.path.join(ROOT, "resources")
+HICOLOR = os.path.join(ROOT, "packaging", "icons", "hicolor")
 TANGO = "/usr/share/icons/Tango/16x16"
 
 # An image is (width, height, pixels): pixels a flat list of (r, g, b, a).
@@ -122,8 +125,8 @@ def ico_bytes(images):
     return bytes(out)
 
 
-def write(name, data):
-    path = os.path.join(RES, name)
+def write(name, data, folder=RES):
+    path = os.path.join(folder, name)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
@@ -1186,7 +1189,7 @@ def over(img, bg):
             ((p, p[3]) for p in px)]
 
 
-def previews(out_dir):
+def previews(out_dir, hicolor):
     os.makedirs(out_dir, exist_ok=True)
     # node icons: 10 a row, on white and on a selection blue
     w, strip = make_node_strip()
@@ -1221,10 +1224,46 @@ def previews(out_dir):
         ox += img[0] + 4
     with open(os.path.join(out_dir, "icons.png"), "wb") as f:
         f.write(scaled_png(cw, 52, sheet, 4))
+    # the desktop's icons at their real sizes, on a light and on a dark panel
+    sizes = sorted(hicolor)
+    cw, ch = sum(s + 8 for s in sizes) + 8, 2 * (max(sizes) + 8) + 8
+    for name, bg in (("hicolor_light.png", (246, 245, 244)), ("hicolor_dark.png", (48, 48, 48))):
+        sheet = [bg] * (cw * ch)
+        ox = 8
+        for size in sizes:
+            for row, img in enumerate(hicolor[size]):
+                rgbi = over(img, bg)
+                oy = 8 + row * (max(sizes) + 8)
+                for y in range(size):
+                    for x in range(size):
+                        sheet[(oy + y) * cw + ox + x] = rgbi[y * size + x]
+            ox += size + 8
+        with open(os.path.join(out_dir, name), "wb") as f:
+            f.write(scaled_png(cw, ch, sheet, 1))
     print("previews in", out_dir)
 
 
 # ------------------------------------------------------------ main
+
+def hicolor_icons(m48, m32, t48, t32):
+    """The program's and the database file's icon at each size an installed
+    copy gives the desktop, as {size: (program, file)}.  16 px are the
+    hand-drawn pictures, 32 and 48 px those of the Windows icons; the large
+    sizes are drawn from the same shapes at their own size, so that they
+    stay sharp."""
+    icons = {16: (ART["key"], TKF16), 32: (m32, t32), 48: (m48, t48)}
+    for size in (128, 256):
+        icons[size] = (main_icon(size), tkf_icon(size))
+    return icons
+
+
+def write_hicolor(icons):
+    for size, (program, document) in sorted(icons.items()):
+        folder = "%dx%d" % (size, size)
+        write(os.path.join(folder, "apps", "tallykey.png"), png_bytes(program), HICOLOR)
+        write(os.path.join(folder, "mimetypes", "application-x-tallykey.png"),
+              png_bytes(document), HICOLOR)
+
 
 def main():
     args = sys.argv[1:]
@@ -1240,8 +1279,10 @@ def main():
     write("tkficon.ico", ico_bytes([TKF16, t32, t48]))
     write("copy.wav", copy_wav())
     language_file("russian.lng.utf8", "russian.lng")
+    hicolor = hicolor_icons(m48, m32, t48, t32)
+    write_hicolor(hicolor)
     if args[:1] == ["--preview"]:
-        previews(args[1] if len(args) > 1 else "/tmp/tallykey-preview")
+        previews(args[1] if len(args) > 1 else "/tmp/tallykey-preview", hicolor)
 
 
 if __name__ == "__main__":
