@@ -3,13 +3,19 @@
 set -euo pipefail
 
 packages=(
+  # building
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  qt6-base-private-dev libxkbcommon-dev
   libx11-dev libxtst-dev libxcb-xtest0-dev libasound2-dev
+  # what the program calls while it runs (web links and help open with xdg-open)
+  xdg-utils shared-mime-info desktop-file-utils
+  # tests and benchmarks: synthetic input uses Qt's private headers
+  qt6-base-private-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev openssl
   xvfb xauth x11-utils xdotool xclip imagemagick fonts-wine openbox
-  shared-mime-info desktop-file-utils xdg-utils
+  appstream
+  # the Debian package (cpack -G DEB)
+  dpkg-dev file
 )
 
 missing=()

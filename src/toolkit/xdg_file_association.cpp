@@ -350,7 +350,25 @@ bool XdgFileAssociation::IsRegistered(const std::string& exePath) const {
     return apps && DefaultApplication(*apps, kMimeType) == kDesktopEntry;
 }
 
+// Earlier versions wrote their hidden entry under the installed menu entry's
+// name; it goes only when it is that hidden file-type entry.
+void XdgFileAssociation::RemoveOldDesktopEntry() const {
+    const fs::path old = fs::path(DataHome()) / "applications" / kOldDesktopEntry;
+    std::optional<std::string> entry = ReadFile(old.string());
+    if (!entry || entry->find("\nNoDisplay=true\n") == std::string::npos ||
+        entry->find(std::string("\nMimeType=") + kMimeType + ";\n") == std::string::npos)
+        return;
+    std::error_code ec;
+    fs::remove(old, ec);
+    if (std::optional<std::string> apps = ReadFile(MimeAppsPath())) {
+        std::string rest = RemoveDefaultApplication(*apps, kMimeType, kOldDesktopEntry);
+        if (rest != *apps)
+            WriteFile(MimeAppsPath(), rest);
+    }
+}
+
 void XdgFileAssociation::Register(const std::string& exePath) {
+    RemoveOldDesktopEntry();
     WriteFile(MimePackagePath(), MimePackage());
     if (ResourceData icon = FindResource("TKFICON"))
         WriteFile(IconPath(), std::string(reinterpret_cast<const char*>(icon.data), icon.size));
@@ -367,6 +385,7 @@ void XdgFileAssociation::Unregister(const std::string&) {
     fs::remove(MimePackagePath(), ec);
     fs::remove(IconPath(), ec);
     fs::remove(DesktopEntryPath(), ec);
+    RemoveOldDesktopEntry();
     if (std::optional<std::string> apps = ReadFile(MimeAppsPath())) {
         std::string rest = RemoveDefaultApplication(*apps, kMimeType, kDesktopEntry);
         if (rest.empty())

@@ -35,12 +35,17 @@ public:
     std::string MimeAppsPath() const;
 
     static constexpr const char* kMimeType = "application/x-tallykey";
-    static constexpr const char* kDesktopEntry = "tallykey.desktop";
+    // Not "tallykey.desktop": that is the installed menu entry, which a
+    // hidden entry of the same name in the user's folder would hide.
+    static constexpr const char* kDesktopEntry = "tallykey-files.desktop";
+    // The name earlier versions gave the hidden entry, removed on sight.
+    static constexpr const char* kOldDesktopEntry = "tallykey.desktop";
 
 private:
     std::string DataHome() const;
     std::string ConfigHome() const;
     void RefreshCaches() const;
+    void RemoveOldDesktopEntry() const;
 
     std::string dataHome_;
     std::string configHome_;

@@ -81,17 +81,22 @@ TEST_F(XdgDesktop, RegisterDetectAndRemoveWithTheRealTools) {
     home.Write("data/mime/packages/other.xml",
                "<?xml version=\"1.0\"?>\n<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">"
                "<mime-type type=\"text/x-other\"><glob pattern=\"*.oth\"/></mime-type></mime-info>\n");
+    // The hidden entry of an earlier version, which hid the installed menu entry of that name.
+    home.Write("data/applications/tallykey.desktop",
+               "[Desktop Entry]\nType=Application\nName=Tallykey\nExec=tallyk %f\nNoDisplay=true\n"
+               "MimeType=application/x-tallykey;\n");
     EXPECT_FALSE(association.IsRegistered(exe));
 
     association.Register(exe);
     EXPECT_TRUE(association.IsRegistered(exe));
+    EXPECT_FALSE(fs::exists(data + "/applications/tallykey.desktop"));
     EXPECT_FALSE(association.IsRegistered("/usr/bin/tallyk")); // points at another copy
     EXPECT_TRUE(fs::is_regular_file(association.IconPath()));
-    EXPECT_NE(home.Read("data/applications/tallykey.desktop").find("\nExec=\"" + exe + "\" %f\n"),
+    EXPECT_NE(home.Read("data/applications/tallykey-files.desktop").find("\nExec=\"" + exe + "\" %f\n"),
               std::string::npos);
     EXPECT_EQ(home.Read("config/mimeapps.list"),
               "[Default Applications]\ntext/html=browser.desktop\n"
-              "application/x-tallykey=tallykey.desktop\n");
+              "application/x-tallykey=tallykey-files.desktop\n");
     // What the desktop tools made of it.
     if (fs::exists(data + "/mime/globs2")) {
         EXPECT_NE(home.Read("data/mime/globs2").find("application/x-tallykey:*.tkf"), std::string::npos);
@@ -100,7 +105,7 @@ TEST_F(XdgDesktop, RegisterDetectAndRemoveWithTheRealTools) {
         ADD_FAILURE() << "update-mime-database did not run";
     }
     if (fs::exists(data + "/applications/mimeinfo.cache")) {
-        EXPECT_NE(home.Read("data/applications/mimeinfo.cache").find("application/x-tallykey=tallykey.desktop;"),
+        EXPECT_NE(home.Read("data/applications/mimeinfo.cache").find("application/x-tallykey=tallykey-files.desktop;"),
                   std::string::npos);
     } else {
         ADD_FAILURE() << "update-desktop-database did not run";
@@ -120,7 +125,7 @@ TEST_F(XdgDesktop, RegisterDetectAndRemoveWithTheRealTools) {
         // The quotes around the type depend on the locale.
         const std::string first = output.substr(0, output.find('\n'));
         EXPECT_TRUE(first.starts_with("Default application for") &&
-                    first.ends_with(": tallykey.desktop")) << output;
+                    first.ends_with(": tallykey-files.desktop")) << output;
     }
 
     // Any one piece missing or changed: not registered.
@@ -151,7 +156,7 @@ TEST_F(XdgDesktop, FollowsTheEnvironmentAndRemovesAFileItMade) {
     XdgFileAssociation fromEnvironment;
     fromEnvironment.SetRefreshCaches(false);
     EXPECT_EQ(fromEnvironment.MimeAppsPath(), config + "/mimeapps.list");
-    EXPECT_EQ(fromEnvironment.DesktopEntryPath(), data + "/applications/tallykey.desktop");
+    EXPECT_EQ(fromEnvironment.DesktopEntryPath(), data + "/applications/tallykey-files.desktop");
     fromEnvironment.Register(exe);
     EXPECT_TRUE(association.IsRegistered(exe));
     fromEnvironment.Unregister(exe);
