@@ -3,15 +3,14 @@
 #   cmake --install build --prefix /usr         (DESTDIR=... for a staging tree)
 #   cd build && cpack -G DEB                    (tallykey_VERSION-1_ARCH.deb)
 #
-# Included by the top CMakeLists.txt once the targets tallyk and tkf exist.
+# Included by the top CMakeLists.txt once the targets tallyk and tkf exist and
+# the folders the program looks in (TALLYKEY_DATA_DIR, TALLYKEY_DOC_DIR,
+# TALLYKEY_HTML_HELP_DIR) are set.
 # The desktop's files come from packaging/ (see packaging/README.md).
 
 include(GNUInstallDirs)
 
 set(TALLYKEY_PACKAGING_DIR ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
-set(TALLYKEY_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/tallykey)
-# Not CMAKE_INSTALL_DOCDIR, which is named after the project (Tallykey).
-set(TALLYKEY_DOC_DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tallykey)
 
 # Folders made by the install are 755 whatever the umask of the one who installs.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -36,14 +35,10 @@ endif()
 # --- the programs, their data and help ---
 install(TARGETS tallyk tkf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-file(GLOB TALLYKEY_LANGUAGE_FILES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.lng)
-install(FILES ${TALLYKEY_LANGUAGE_FILES} resources/help/tallyk_eng.chm
-  DESTINATION ${TALLYKEY_DATA_DESTINATION})
-
-file(GLOB TALLYKEY_HELP_PAGES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/resources/help/src/*.html)
-install(FILES ${TALLYKEY_HELP_PAGES} resources/help/src/style.css
-  DESTINATION ${TALLYKEY_DOC_DESTINATION}/html)
-install(FILES ${TALLYKEY_PACKAGING_DIR}/debian/copyright DESTINATION ${TALLYKEY_DOC_DESTINATION})
+# The same files that the build puts beside the executable.
+install(FILES ${TALLYKEY_BESIDE_EXE} DESTINATION ${TALLYKEY_DATA_DIR})
+install(FILES ${TALLYKEY_HTML_HELP} DESTINATION ${TALLYKEY_HTML_HELP_DIR})
+install(FILES ${TALLYKEY_PACKAGING_DIR}/debian/copyright DESTINATION ${TALLYKEY_DOC_DIR})
 
 # --- desktop integration ---
 install(FILES ${TALLYKEY_PACKAGING_DIR}/tallykey.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -99,7 +94,7 @@ moves data to and from other password managers as JSON or CSV.")
 set(CPACK_PRE_BUILD_SCRIPTS ${TALLYKEY_PACKAGING_DIR}/debian/staging.cmake)
 set(CPACK_TALLYKEY_CHANGELOG ${TALLYKEY_PACKAGING_DIR}/debian/changelog)
 set(CPACK_TALLYKEY_DOC_BASE ${TALLYKEY_PACKAGING_DIR}/debian/doc-base)
-set(CPACK_TALLYKEY_DOC_DESTINATION ${TALLYKEY_DOC_DESTINATION})
+set(CPACK_TALLYKEY_DOC_DESTINATION ${TALLYKEY_DOC_DIR})
 set(CPACK_TALLYKEY_MAN_DESTINATION ${CMAKE_INSTALL_MANDIR})
 
 include(CPack)
