@@ -124,7 +124,7 @@ TEST_F(QuickCopyTest, MinimiseOnCopyAfterTheLoginAndAfterThePassword) {
 }
 
 TEST_F(QuickCopyTest, EveryCloseRequestReleasesTheKeyEvenWhenCancelled) {
-    form->CurrentFile = dir.Path("open.tkf");
+    form->CurrentFile = dir.File("open.tkf");
     form->Saved = false;
     form->SetSaveEnabled(true);
     Select(0, 0);

@@ -45,7 +45,7 @@ class RealProgram {
 public:
     RealProgram() {
         TestApp();
-        SetSettingsFilePath(dir.Path("tallyk.ini"));
+        SetSettingsFilePath(dir.File("tallyk.ini"));
         Settings() = TSettings{};
         form = std::make_unique<MainForm>();
         form->Initialize();
@@ -120,7 +120,7 @@ TEST(RealDesktop, LoginThenPasswordPastesIntoAnotherProgram) {
     Xvfb x;
     ASSERT_TRUE(x.Started());
     TempDir dir;
-    const std::string done = dir.Path("done");
+    const std::string done = dir.File("done");
 
     Process target({SelfPath(), "--gtest_filter=RealDesktopChild.PasteTarget"}, ChildEnv(x, done));
     ASSERT_TRUE(target.WaitForOutput("READY")) << target.Output();
@@ -192,7 +192,7 @@ TEST(RealDesktop, MinimiseToTrayShowsOneIconAndAClickRestores) {
     TrayOwner panel(x.Display().c_str());
     ASSERT_TRUE(panel.Open());
     TempDir dir;
-    const std::string done = dir.Path("done");
+    const std::string done = dir.File("done");
 
     Process program({SelfPath(), "--gtest_filter=RealDesktopChild.MinimiseToTray"}, ChildEnv(x, done));
     ASSERT_TRUE(program.WaitForOutput("IN TRAY")) << program.Output();
@@ -242,12 +242,12 @@ TEST(RealProgram, OpensTheDatabaseNamedOnItsCommandLine) {
     ASSERT_TRUE(x.Started());
     // A copy of the program, so that its settings file lands in this folder.
     TempDir dir;
-    const std::string program = dir.Path("tallyk");
+    const std::string program = dir.File("tallyk");
     ASSERT_EQ(::system(("cp '" TALLYKEY_BINARY_DIR "/tallyk' '" + program + "'").c_str()), 0);
     TDatabase db;
     AppendGroup(db, "Mail", 3);
     AppendItem(db, 0, "Box", kLogin, kPassword, "", "", 17);
-    const std::string file = dir.Path("name.tkf");
+    const std::string file = dir.File("name.tkf");
     ASSERT_TRUE(WriteDatabase(db, "right", file).ok);
 
     Process app({program, file}, {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_ALSA_DEVICE=null"});

@@ -52,7 +52,7 @@ TEST_F(WebHelpAboutTest, WithOnWebLinkOffTheButtonCopiesTheAddress) {
 }
 
 TEST_F(WebHelpAboutTest, HelpOpensTheFileBesideTheProgramOrWarns) {
-    SetProgramFolder(dir.Path(""));
+    SetProgramFolder(dir.File(""));
     const std::string folder = ProgramFolder();
     script.answers = {toolkit::IDOK, toolkit::IDOK};
     toolkit::input::PressKey(*form, toolkit::VK_F1);
@@ -85,13 +85,13 @@ TEST_F(WebHelpAboutTest, HelpOpensTheFileBesideTheProgramOrWarns) {
 }
 
 TEST_F(WebHelpAboutTest, InstalledHelpAndTheWebPagesWhereNoViewerShowsIt) {
-    const std::string share = dir.Path("share/tallykey/"), html = dir.Path("share/doc/tallykey/html/index.html");
-    std::filesystem::create_directories(dir.Path("bin"));
-    std::filesystem::create_directories(dir.Path("share/doc/tallykey/html"));
+    const std::string share = dir.File("share/tallykey/"), html = dir.File("share/doc/tallykey/html/index.html");
+    std::filesystem::create_directories(dir.File("bin"));
+    std::filesystem::create_directories(dir.File("share/doc/tallykey/html"));
     std::filesystem::create_directories(share);
     WriteFile(share + "tallyk_eng.chm", "ITSF");
     WriteFile(html, "<html>");
-    SetProgramFolder(dir.Path("bin"));
+    SetProgramFolder(dir.File("bin"));
     toolkit::input::PressKey(*form, toolkit::VK_F1);
     EXPECT_EQ(Opened(), std::vector<std::string>{share + "tallyk_eng.chm"});
 

@@ -1,4 +1,4 @@
-// What the editor tests share: the one application object of the process,
+// What the editor tests share: the application object (support/test_app.h),
 // the node images, a scoped modal hook and a recording canvas.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include "support/test_app.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/image_list.h"
@@ -17,22 +18,6 @@
 #include "toolkit/resources.h"
 
 namespace tallykey::test {
-
-inline toolkit::Application& TestApp() {
-    static toolkit::Application* app = [] {
-        // Qt wants a private runtime folder; the tests make their own.
-        if (!std::getenv("XDG_RUNTIME_DIR")) {
-            ::mkdir("/tmp/xdg-ed", 0700);
-            ::setenv("XDG_RUNTIME_DIR", "/tmp/xdg-ed", 0);
-        }
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "tests_editors";
-        static char* argv[] = {name, nullptr};
-        return new toolkit::Application(argc, argv, "Tallykey 0.4");
-    }();
-    return *app;
-}
 
 // The program's 51 node icons, as the main window loads them.
 inline const toolkit::ImageList& NodeImages() {

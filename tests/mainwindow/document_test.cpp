@@ -41,11 +41,11 @@ protected:
 
 // Each row of the document's state table, in the order a user meets them.
 TEST_F(DocumentTest, StateTableRowByRow) {
-    const std::string first = MakeDatabase(dir.Path("first.tkf"), "one");
-    const std::string second = dir.Path("second.tkf");
+    const std::string first = MakeDatabase(dir.File("first.tkf"), "one");
+    const std::string second = dir.File("second.tkf");
 
     // Before the first show: LastFile from the settings, Save enabled by default.
-    WriteFile(dir.Path("tallyk.ini"), "[Settings]\r\nLastFile=" + first + "\r\n");
+    WriteFile(dir.File("tallyk.ini"), "[Settings]\r\nLastFile=" + first + "\r\n");
     form.reset();
     form = std::make_unique<MainForm>();
     form->Initialize();
@@ -70,7 +70,7 @@ TEST_F(DocumentTest, StateTableRowByRow) {
 
     // Open cancelled: nothing moves.
     script.dialogs = {CancelPrompt()};
-    EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.Path("third.tkf"), "three")));
+    EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.File("third.tkf"), "three")));
     EXPECT_EQ(State(), (DocumentState{first, "one", false, true, CaptionFor("first.tkf")}));
 
     // Save succeeds, under another name.
@@ -80,7 +80,7 @@ TEST_F(DocumentTest, StateTableRowByRow) {
     // Save fails: the folder does not exist.
     form->MarkChanged();
     script.answers = {IDOK};
-    EXPECT_FALSE(form->SaveDatabase(dir.Path("no/such/folder.tkf")));
+    EXPECT_FALSE(form->SaveDatabase(dir.File("no/such/folder.tkf")));
     ASSERT_EQ(script.boxes.size(), 1u);
     EXPECT_EQ(script.boxes[0].text, "Encryption failed!");
     EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
@@ -108,12 +108,12 @@ TEST_F(DocumentTest, StateTableRowByRow) {
     // Exit writes CurrentFile as LastFile.
     form->CurrentFile = second;
     EXPECT_TRUE(form->CloseQuery());
-    EXPECT_NE(ReadFile(dir.Path("tallyk.ini")).find("LastFile=" + second), std::string::npos);
+    EXPECT_NE(ReadFile(dir.File("tallyk.ini")).find("LastFile=" + second), std::string::npos);
 }
 
 TEST_F(DocumentTest, ThreeWrongPasswordsThenTheRightOne) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("secret.tkf"), "right");
+    const std::string file = MakeDatabase(dir.File("secret.tkf"), "right");
     script.dialogs = {TypePassword("wrong"), TypePassword(""), TypePassword("RIGHT"),
                       TypePassword("right")};
     script.answers = {IDOK, IDOK, IDOK};
@@ -136,9 +136,9 @@ TEST_F(DocumentTest, ThreeWrongPasswordsThenTheRightOne) {
 // language file may leave empty.
 TEST_F(DocumentTest, PromptTitleBuildsOnTheDialogsTitle) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("Work.tkf"), "pw");
-    WriteFile(dir.Path("test.lng"), "[Password Form]\r\nPassword=Kennwort:\r\n");
-    Settings().LangFile = dir.Path("test.lng");
+    const std::string file = MakeDatabase(dir.File("Work.tkf"), "pw");
+    WriteFile(dir.File("test.lng"), "[Password Form]\r\nPassword=Kennwort:\r\n");
+    Settings().LangFile = dir.File("test.lng");
     script.dialogs = {CancelPrompt()};
     form->OpenDatabase(file);
     Settings().LangFile.clear();
@@ -147,7 +147,7 @@ TEST_F(DocumentTest, PromptTitleBuildsOnTheDialogsTitle) {
 
 TEST_F(DocumentTest, CancelledPromptKeepsTheOpenDatabaseAndItsChanges) {
     FirstShow();
-    const std::string open = MakeDatabase(dir.Path("open.tkf"), "");
+    const std::string open = MakeDatabase(dir.File("open.tkf"), "");
     OpenPlain(open);
     form->Db.Groups[0].Title = "Renamed";
     form->MarkChanged();
@@ -156,13 +156,13 @@ TEST_F(DocumentTest, CancelledPromptKeepsTheOpenDatabaseAndItsChanges) {
 
     const DocumentState before = State();
     script.dialogs = {CancelPrompt()};
-    EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.Path("other.tkf"), "other")));
+    EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.File("other.tkf"), "other")));
     EXPECT_EQ(State(), before);
     EXPECT_EQ(form->Db.Groups[0].Title, "Renamed");
 
     // Closed with the close box instead of Cancel: the same.
     script.dialogs = {[](toolkit::Window&) {}};
-    EXPECT_FALSE(form->OpenDatabase(dir.Path("other.tkf")));
+    EXPECT_FALSE(form->OpenDatabase(dir.File("other.tkf")));
     EXPECT_EQ(State(), before);
 
     // The close still offers to save them.
@@ -174,7 +174,7 @@ TEST_F(DocumentTest, CancelledPromptKeepsTheOpenDatabaseAndItsChanges) {
 
 TEST_F(DocumentTest, ChangePasswordNeedsTwoEqualEntries) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("keys.tkf"), "old");
+    const std::string file = MakeDatabase(dir.File("keys.tkf"), "old");
     script.dialogs = {TypePassword("old")};
     ASSERT_TRUE(form->OpenDatabase(file));
     const DocumentState opened = State();
@@ -218,7 +218,7 @@ TEST_F(DocumentTest, ChangePasswordNeedsTwoEqualEntries) {
 
 TEST_F(DocumentTest, EmptyPasswordOpensWithoutAPrompt) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("keys.tkf"), "old");
+    const std::string file = MakeDatabase(dir.File("keys.tkf"), "old");
     script.dialogs = {TypePassword("old")};
     ASSERT_TRUE(form->OpenDatabase(file));
 
@@ -246,7 +246,7 @@ TEST_F(DocumentTest, EmptyPasswordOpensWithoutAPrompt) {
 
 TEST_F(DocumentTest, ExpandingAGroupEnablesSaveButClosingAsksNothing) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("tree.tkf"), "");
+    const std::string file = MakeDatabase(dir.File("tree.tkf"), "");
     OpenPlain(file);
     ASSERT_FALSE(form->SaveEnabled());
     ASSERT_FALSE(form->GroupTree->IsExpanded(GroupNode(1)));
@@ -266,7 +266,7 @@ TEST_F(DocumentTest, ExpandingAGroupEnablesSaveButClosingAsksNothing) {
 
 TEST_F(DocumentTest, SavePromptShowsTheFullPath) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("private.tkf"), "");
+    const std::string file = MakeDatabase(dir.File("private.tkf"), "");
     OpenPlain(file);
     form->MarkChanged();
     script.answers = {IDYES};
@@ -293,7 +293,7 @@ TEST_F(DocumentTest, SavePromptShowsTheFullPath) {
 
 TEST_F(DocumentTest, NewAlwaysAsksFirst) {
     FirstShow();
-    OpenPlain(MakeDatabase(dir.Path("a.tkf"), ""));
+    OpenPlain(MakeDatabase(dir.File("a.tkf"), ""));
     const DocumentState opened = State();
     script.answers = {IDNO};
     form->CmdNew();
@@ -308,8 +308,8 @@ TEST_F(DocumentTest, NewAlwaysAsksFirst) {
 
 TEST_F(DocumentTest, DroppedFiles) {
     FirstShow();
-    const std::string open = MakeDatabase(dir.Path("Work.tkf"), "");
-    const std::string other = MakeDatabase(dir.Path("other.tkf"), "", TDatabase{});
+    const std::string open = MakeDatabase(dir.File("Work.tkf"), "");
+    const std::string other = MakeDatabase(dir.File("other.tkf"), "", TDatabase{});
     OpenPlain(open);
     form->MarkChanged();
 
@@ -346,13 +346,13 @@ TEST_F(DocumentTest, DroppedFiles) {
 
 TEST_F(DocumentTest, DamagedFileShowsTheDecryptionError) {
     FirstShow();
-    const std::string good = MakeDatabase(dir.Path("good.tkf"), "");
+    const std::string good = MakeDatabase(dir.File("good.tkf"), "");
     OpenPlain(good);
     const DocumentState before = State();
     // Encrypted part of 17 bytes: not whole blocks.
-    WriteFile(dir.Path("damaged.tkf"), std::string("\x10\0\0\0", 4) + std::string(17, 'x'));
+    WriteFile(dir.File("damaged.tkf"), std::string("\x10\0\0\0", 4) + std::string(17, 'x'));
     script.answers = {IDOK};
-    EXPECT_FALSE(form->OpenDatabase(dir.Path("damaged.tkf")));
+    EXPECT_FALSE(form->OpenDatabase(dir.File("damaged.tkf")));
     ASSERT_EQ(script.boxes.size(), 1u);
     EXPECT_EQ(script.boxes[0].text, "Invalid buffer size for decryption");
     EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
@@ -365,11 +365,11 @@ TEST_F(DocumentTest, DamagedFileShowsTheDecryptionError) {
 // reason, no prompt, and nothing changes.
 TEST_F(DocumentTest, UnreadableFileIsReportedWithItsReason) {
     FirstShow();
-    OpenPlain(MakeDatabase(dir.Path("good.tkf"), ""));
+    OpenPlain(MakeDatabase(dir.File("good.tkf"), ""));
     const DocumentState before = State();
-    const std::string folder = dir.Path("folder.tkf");
+    const std::string folder = dir.File("folder.tkf");
     std::filesystem::create_directory(folder);
-    const std::string missing = dir.Path("missing.tkf");
+    const std::string missing = dir.File("missing.tkf");
     for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
              {folder, "Is a directory"}, {missing, "No such file or directory"}}) {
         script.answers = {IDOK};
@@ -387,7 +387,7 @@ TEST_F(DocumentTest, UnreadableFileIsReportedWithItsReason) {
 // Open... offers to save first; Cancel there shows no file dialog.
 TEST_F(DocumentTest, OpenOffersToSaveFirst) {
     FirstShow();
-    const std::string file = MakeDatabase(dir.Path("a.tkf"), "");
+    const std::string file = MakeDatabase(dir.File("a.tkf"), "");
     OpenPlain(file);
     form->MarkChanged();
 
@@ -396,7 +396,7 @@ TEST_F(DocumentTest, OpenOffersToSaveFirst) {
     EXPECT_EQ(script.boxes.size(), 1u);
     EXPECT_TRUE(script.fileRequests.empty());
 
-    const std::string other = MakeDatabase(dir.Path("b.tkf"), "", TDatabase{});
+    const std::string other = MakeDatabase(dir.File("b.tkf"), "", TDatabase{});
     script.answers = {IDNO};
     script.files = {other};
     form->CmdOpen();
@@ -433,7 +433,7 @@ TEST_F(DocumentTest, SaveOfAnUntitledDatabaseAsksForAName) {
     EXPECT_TRUE(form->SaveEnabled());
 
     // A name typed without an extension is used exactly as typed.
-    const std::string chosen = dir.Path("plain-name");
+    const std::string chosen = dir.File("plain-name");
     script.files = {chosen};
     form->CmdSave();
     EXPECT_TRUE(std::filesystem::is_regular_file(chosen));
@@ -451,7 +451,7 @@ TEST_F(DocumentTest, SaveOfAnUntitledDatabaseAsksForAName) {
 // Yes at the close prompt whose save fails keeps the window open.
 TEST_F(DocumentTest, FailedSaveAtCloseKeepsTheWindowOpen) {
     FirstShow();
-    const std::string folder = dir.Path("sub");
+    const std::string folder = dir.File("sub");
     std::filesystem::create_directory(folder);
     const std::string file = MakeDatabase(folder + "/a.tkf", "");
     OpenPlain(file);

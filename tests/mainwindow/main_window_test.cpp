@@ -179,10 +179,10 @@ TEST_F(MainWindowTest, TreeKeysStartRenamingAndLeaveEnterAlone) {
 
 // Without a file on the command line the last file opens; a file named there wins.
 TEST_F(MainWindowTest, FirstShowOpensTheArgumentOverTheLastFile) {
-    const std::string last = MakeDatabase(dir.Path("last.tkf"), "");
+    const std::string last = MakeDatabase(dir.File("last.tkf"), "");
     TDatabase other;
     AppendGroup(other, "Other", 1);
-    const std::string argument = MakeDatabase(dir.Path("argument.tkf"), "", other);
+    const std::string argument = MakeDatabase(dir.File("argument.tkf"), "", other);
 
     struct Case {
         std::string lastFile;
@@ -193,10 +193,10 @@ TEST_F(MainWindowTest, FirstShowOpensTheArgumentOverTheLastFile) {
         {last, {argument}, argument},
         {last, {"\"" + argument + "\""}, argument},            // quotes removed
         {last, {argument, last}, argument},                      // only the first counts
-        {last, {dir.Path("missing.tkf")}, last},                 // no such file
-        {last, {dir.Path("")}, last},                            // a folder is no file
+        {last, {dir.File("missing.tkf")}, last},                 // no such file
+        {last, {dir.File("")}, last},                            // a folder is no file
         {last, {}, last},
-        {dir.Path("gone.tkf"), {}, kUntitledFile},
+        {dir.File("gone.tkf"), {}, kUntitledFile},
         {std::string(), {}, kUntitledFile},
     };
     for (const Case& c : cases) {
@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, FirstShowOpensTheArgumentOverTheLastFile) {
 }
 
 TEST_F(MainWindowTest, ShowingTheWindowAgainOpensNothing) {
-    const std::string file = MakeDatabase(dir.Path("a.tkf"), "");
+    const std::string file = MakeDatabase(dir.File("a.tkf"), "");
     FirstShow(file);
     ASSERT_EQ(form->CurrentFile, file);
     form->Db.Groups[0].Title = "changed in memory";
@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, ShowingTheWindowAgainOpensNothing) {
 // "E&xit" goes the way of the close box: the save prompt, and Cancel keeps
 // the window open while the settings are still written.
 TEST_F(MainWindowTest, ExitAsksToSaveAndCancelKeepsTheWindowOpen) {
-    const std::string file = MakeDatabase(dir.Path("work.tkf"), "");
+    const std::string file = MakeDatabase(dir.File("work.tkf"), "");
     FirstShow(file);
     form->MarkChanged();
     script.answers = {toolkit::IDCANCEL};
@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, ExitAsksToSaveAndCancelKeepsTheWindowOpen) {
     ASSERT_EQ(script.boxes.size(), 1u);
     EXPECT_EQ(script.boxes[0].text, "Save changes to '" + file + "'?");
     EXPECT_TRUE(form->IsShown());
-    EXPECT_NE(ReadFile(dir.Path("tallyk.ini")).find("LastFile=" + file), std::string::npos);
+    EXPECT_NE(ReadFile(dir.File("tallyk.ini")).find("LastFile=" + file), std::string::npos);
 
     // No: the window goes without saving.
     script.answers = {toolkit::IDNO};

@@ -91,7 +91,7 @@ TEST_F(PasswordFormTest, KeysAndButtonsEndItWithTheirResults) {
 // empty text; without one the built-in texts come back.
 TEST_F(PasswordFormTest, TextsComeFromTheLanguageFile) {
     TempDir dir;
-    const std::string file = dir.Path("test.lng");
+    const std::string file = dir.File("test.lng");
     WriteFile(file, "[Password Form]\r\nPassword=Kennwort:\r\nOK=Gut\r\nCancel=Nein\r\n"
                     "Change=Neues Kennwort\r\nRetype=Noch einmal\r\n");
     Settings().LangFile = file;

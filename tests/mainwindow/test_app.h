@@ -1,6 +1,6 @@
-// What the main-window tests share: the one application object of the
-// process, scripted answers for dialogs and message boxes, temporary
-// folders, database files made for a test, and a main window set up with
+// What the main-window tests share: the application object and temporary
+// folders of tests/support, scripted answers for dialogs and message boxes,
+// database files made for a test, and a main window set up with
 // fake platform services and its own settings file.
 #pragma once
 
@@ -27,49 +27,14 @@
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/testing/fake_services.h"
+#include "support/temp_folder.h"
+#include "support/test_app.h"
 #include "toolkit/modal_hook.h"
 #include "toolkit/testing/test_input.h"
 
 namespace tallykey::test {
 
-inline toolkit::Application& TestApp() {
-    static toolkit::Application* app = [] {
-        // Qt wants a private runtime folder; the tests make their own.
-        if (!std::getenv("XDG_RUNTIME_DIR")) {
-            ::mkdir("/tmp/xdg-mw", 0700);
-            ::setenv("XDG_RUNTIME_DIR", "/tmp/xdg-mw", 0);
-        }
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "tests_mainwindow";
-        static char* argv[] = {name, nullptr};
-        return new toolkit::Application(argc, argv, kAppTitle);
-    }();
-    return *app;
-}
-
-// A folder of its own for one test, removed with everything in it afterwards.
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("tk-mw-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
+using TempDir = TempFolder;
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -195,7 +160,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
         TestApp();
-        SetSettingsFilePath(dir.Path("tallyk.ini"));
+        SetSettingsFilePath(dir.File("tallyk.ini"));
         Settings() = TSettings{};
         form = std::make_unique<MainForm>();
         form->Initialize();

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "preferences/ini_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 using tallykey::IniParseInt;
 using tallykey::IniRead;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "toolkit/xdg_file_association.h"
 
 using namespace toolkit;
