@@ -162,15 +162,15 @@ pids_in_root() {
 
 # Ends every process inside root $1: TERM, then KILL for those that stay.
 stop_processes_in() {
-  local root=$1 pids i
+  local root=$1 pids
   pids=$(pids_in_root "$root")
   [ -n "$pids" ] || return 0
   say "Stopping processes left in $root: $(for p in $pids; do printf '%s(%s) ' "$(cat "/proc/$p/comm" 2>/dev/null)" "$p"; done)"
   # shellcheck disable=SC2086 # one pid a word
   kill -TERM $pids 2>/dev/null || true
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     [ -n "$(pids_in_root "$root")" ] || return 0
-    [ "$i" -lt 50 ] && sleep 0.1
+    sleep 0.1
   done
   pids=$(pids_in_root "$root")
   # shellcheck disable=SC2086
@@ -414,7 +414,10 @@ stage_installed_package() {
     skip_stage "cpack -G DEB made no build/*.deb"
     return
   fi
-  say "Packages: ${packages[*]##*/}"
+  local p
+  for p in "${packages[@]}"; do
+    say "Package ${p##*/}, Depends: $(dpkg-deb -f "$p" Depends)"
+  done
 
   make_root install-root
   local root=$root_made
