@@ -472,7 +472,10 @@ export DISPLAY
 command=$(printf '%s' "$exec_line" | sed -e 's|%f|/root/demo.tkf|g' -e 's/%[FuUdDnNickvm]//g')
 eval "set -- $command"
 echo "Starting: $*"
-"$@" >/tmp/program.log 2>&1 &
+# No browser here: xdg-open hands web pages to $BROWSER, which notes them.
+printf '#!/bin/sh\necho "$@" >>/root/browser.log\n' >/root/record-browser
+chmod +x /root/record-browser
+BROWSER=/root/record-browser "$@" >/tmp/program.log 2>&1 &
 app=$!
 
 wait_for() { # wait_for PATTERN: the id of a visible window with that caption
@@ -496,6 +499,24 @@ echo "Window: $(xdotool getwindowname "$window")"
 sleep 1
 import -window root /root/screenshot-installed.png
 kill -0 "$app" || { echo "The program ended"; exit 1; }
+
+# F1: nothing here shows compiled help, so the installed web pages open.
+xdotool windowfocus --sync "$window"
+xdotool key F1
+for _ in $(seq 100); do [ -s /root/browser.log ] && break; sleep 0.1; done
+echo "F1 opened: $(cat /root/browser.log 2>/dev/null)"
+grep -qx 'file:///usr/share/doc/tallykey/html/index.html' /root/browser.log
+
+# File > Exit: the settings go to the user's folder, never beside /usr/bin/tallyk
+# (which root could write).
+xdotool key alt+f
+sleep 0.3
+xdotool key x
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app" 2>/dev/null; then echo "File > Exit did not end the program"; exit 1; fi
+[ -f /root/.config/tallykey/tallyk.ini ] || { echo "No settings in /root/.config/tallykey"; exit 1; }
+[ ! -e /usr/bin/tallyk.ini ] || { echo "Settings were written to /usr/bin"; exit 1; }
+echo "Settings: /root/.config/tallykey/tallyk.ini"
 EOF
   in_root "$root" 'bash /root/start-installed.sh'
   stop_processes_in "$root"
