@@ -8,6 +8,7 @@
 
 #include "editors/new_group_form.h"
 #include "editors/new_item_form.h"
+#include "database/database_file.h"
 #include "mainwindow/main_form.h"
 #include "preferences/settings.h"
 #include "test_app.h"
@@ -94,6 +95,7 @@ protected:
         std::filesystem::remove_all(folder_, ignored);
     }
 
+    std::string FolderFile(const std::string& name) const { return (folder_ / name).string(); }
     TDatabase& Db() { return form->Db; }
     TreeView& Tree() { return *form->GroupTree; }
     TreeNode GroupNode(int g) { return Db().Groups.at(g).Node; }
@@ -301,6 +303,39 @@ TEST_F(TreeCommandsTest, EditItemWithoutChangesOnlyRebuildsAndReselects) {
     EXPECT_EQ(Tree().Selected(), ItemNode(0, 0));
     EXPECT_EQ(form->PasswordBox->Text(), "new pw");
     EXPECT_TRUE(Changed());
+}
+
+// No box cuts what it is given: long texts go through the editor, the file
+// and the copy button whole.
+TEST_F(TreeCommandsTest, LongTextsSurviveTheEditorTheFileAndTheCopyButton) {
+    const std::string title(100000, 't'), login(100000, 'l'), password(100000, 'p');
+    Db().Items[0][0].Title = title;
+    Db().Items[0][0].Login = login;
+    Db().Items[0][0].Password = password;
+    form->RebuildTree();
+    Tree().Select(ItemNode(0, 0));
+    ExpectItemEditor([&](NewItemForm& f) {
+        EXPECT_EQ(f.PasswordBox->Text().size(), password.size());
+        input::ClickOn(*f.OKButton);
+    });
+    form->CmdEdit();
+    EXPECT_EQ(Db().Items[0][0].Title, title);
+    EXPECT_EQ(Db().Items[0][0].Login, login);
+    EXPECT_EQ(Db().Items[0][0].Password, password);
+
+    const std::string path = FolderFile("long.tkf");
+    ASSERT_TRUE(form->SaveDatabase(path));
+    TDatabase back;
+    ASSERT_EQ(ReadDatabase(back, "", path).status, ReadStatus::Success);
+    EXPECT_EQ(back.Items[0][0].Title, title);
+    EXPECT_EQ(back.Items[0][0].Login, login);
+    EXPECT_EQ(back.Items[0][0].Password, password);
+
+    Tree().Select(ItemNode(0, 0));
+    input::ClickOn(*form->CopyPasswordButton);
+    EXPECT_EQ(platform.clipboard.text, password);
+    input::ClickOn(*form->CopyLoginButton);
+    EXPECT_EQ(platform.clipboard.text, login);
 }
 
 TEST_F(TreeCommandsTest, EditItemIntoAnotherGroupPutsItLastAndSelectsIt) {

@@ -358,9 +358,15 @@ static void CheckShellOpensThroughXdgOpen() {
     ASSERT_TRUE(PumpUntil([&] { return lines().size() == 2; }));
     EXPECT_TRUE(shell->Open("ftp://files.example.org/"));
     ASSERT_TRUE(PumpUntil([&] { return lines().size() == 3; }));
+    // What the prefix rule built reaches the desktop byte for byte.
+    EXPECT_TRUE(shell->Open("http://HTTP://UPPER.example.com"));
+    ASSERT_TRUE(PumpUntil([&] { return lines().size() == 4; }));
+    EXPECT_TRUE(shell->Open("http://ftp:/odd"));
+    ASSERT_TRUE(PumpUntil([&] { return lines().size() == 5; }));
     EXPECT_FALSE(shell->Open(""));
     EXPECT_EQ(lines(), (std::vector<std::string>{"https://example.com/login?a=1", "file://" + help,
-                                                 "ftp://files.example.org/"}));
+                                                 "ftp://files.example.org/", "http://HTTP://UPPER.example.com",
+                                                 "http://ftp:/odd"}));
 
     ::setenv("PATH", savedPath.c_str(), 1);
     std::remove(log.c_str());

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ namespace toolkit {
 class Menu;
 
 namespace qt {
+
+// One-line boxes take text of any length; Qt's default maximum would cut
+// everything past 32,767 characters.
+inline constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
 
 // 8-bit ANSI text of the current code page <-> Qt strings.
 QString ToQ(const std::string& ansi);

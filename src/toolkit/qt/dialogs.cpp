@@ -138,6 +138,9 @@ bool FileDialog::Execute(Mode mode) {
     else
         dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !(options_ & OverwritePrompt));
+    // The names already show their patterns ("Tallykey files (*.tkf)"): Qt
+    // must not add them a second time.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
         dialog.selectNameFilter(filters.first());

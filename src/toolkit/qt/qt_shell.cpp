@@ -1,6 +1,4 @@
-#include <QDesktopServices>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QUrl>
@@ -14,28 +12,18 @@ namespace {
 
 class QtShell : public Shell {
 public:
-    // The desktop's default program opens it (xdg-open on Linux desktops).
+    // The desktop's default program opens it: xdg-open, which every Linux
+    // desktop provides. An address reaches it exactly as given (URL parsing
+    // would rewrite one such as "http://HTTP://host"); an existing file goes
+    // as a file URL.
     bool Open(const std::string& target) override {
         if (target.empty())
             return false;
         QString text = QString::fromStdString(AnsiToUtf8(target, CurrentCodePage()));
-        QUrl url;
         QFileInfo file(text);
-        if (file.exists()) {
-            url = QUrl::fromLocalFile(file.absoluteFilePath());
-        } else {
-            QUrl parsed(text, QUrl::TolerantMode);
-            // A one-letter "scheme" would be a drive letter, not an address.
-            url = parsed.scheme().size() > 1 ? parsed : QUrl::fromUserInput(text);
-        }
-        if (!url.isValid())
-            return false;
-        // Platforms without a desktop (offscreen) cannot open anything
-        // themselves; the desktop's own opener still can.
-        QString platform = QGuiApplication::platformName();
-        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-            return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
-        return QDesktopServices::openUrl(url);
+        if (file.exists())
+            text = QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded);
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {text});
     }
 
     // The default application of the file's MIME type, as xdg-open looks it up.

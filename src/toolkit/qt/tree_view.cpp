@@ -156,6 +156,8 @@ QWidget* LabelDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
                                      const QModelIndex& index) const {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     impl_->editor = qobject_cast<QLineEdit*>(editor);
+    if (impl_->editor)
+        impl_->editor->setMaxLength(qt::kNoLengthLimit);
     impl_->editNode = index.data(kNodeRole).toULongLong();
     impl_->editing = true;
     return editor;

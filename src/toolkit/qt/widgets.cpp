@@ -182,6 +182,7 @@ Edit::Edit(Container& parent) : Control(&parent) {
     auto im = std::make_unique<EditImpl>();
     im->edit = new QLineEdit(ClientOf(parent));
     im->edit->setContextMenuPolicy(Qt::DefaultContextMenu);
+    im->edit->setMaxLength(qt::kNoLengthLimit);
     im->widget = im->edit;
     Attach(std::move(im));
     QObject::connect(E(this)->edit, &QLineEdit::textChanged, impl()->guard.get(), [this] {
