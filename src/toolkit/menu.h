@@ -43,7 +43,8 @@ public:
     void SetShortcut(int index, Shortcut shortcut);
     void RemoveShortcut(int index);
     Shortcut GetShortcut(int index) const;
-    // A shortcut reaches its handler whatever the item's enabled state.
+    // A menu bar's shortcut does nothing while its item is disabled; a
+    // pop-up's shortcut reaches its handler whatever the item's state.
     void SetOnClick(int index, std::function<void()> handler);
     void Click(int index); // as the user choosing the item (only when enabled)
     void Trigger(const Shortcut& shortcut); // as the key pressed in the owner

@@ -421,6 +421,9 @@ TEST_F(DocumentTest, SaveOfAnUntitledDatabaseAsksForAName) {
     FirstShow();
     form->Db = SampleDatabase();
     form->RebuildTree();
+    // Ctrl+S while Save is greyed does nothing.
+    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    EXPECT_TRUE(script.fileRequests.empty());
     form->MarkChanged();
 
     script.files = {std::nullopt};

@@ -84,7 +84,7 @@ TEST_F(MenuTest, ItemsKeepTheirKindTextAndState) {
     EXPECT_EQ(bar.Text(99), "");
 }
 
-TEST_F(MenuTest, ClicksNeedAnEnabledItemShortcutsDoNot) {
+TEST_F(MenuTest, ClicksNeedAnEnabledItemPopupShortcutsDoNot) {
     Menu popup(window, Menu::Kind::Popup, kPopupMenu);
     int deletes = 0;
     popup.SetOnClick(5, [&] { ++deletes; });
@@ -104,6 +104,18 @@ TEST_F(MenuTest, ClicksNeedAnEnabledItemShortcutsDoNot) {
     EXPECT_FALSE(popup.GetShortcut(5));
     popup.Trigger(Shortcut{VK_DELETE, ModNone});
     EXPECT_EQ(deletes, 2);
+
+    // A menu bar's disabled item keeps its key from doing anything.
+    Menu bar(window, Menu::Kind::Bar, kMainMenu);
+    int saves = 0;
+    bar.SetOnClick(5, [&] { ++saves; });
+    bar.SetShortcut(5, Shortcut{'S', ModCtrl});
+    bar.SetEnabled(5, false);
+    bar.Trigger(Shortcut{'S', ModCtrl});
+    EXPECT_EQ(saves, 0);
+    bar.SetEnabled(5, true);
+    bar.Trigger(Shortcut{'S', ModCtrl});
+    EXPECT_EQ(saves, 1);
 }
 
 TEST_F(MenuTest, ShortcutsOfEveryMenuOfTheWindowWorkInsideItOnly) {

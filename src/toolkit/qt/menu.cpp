@@ -16,7 +16,11 @@ bool Menu::Impl::RunShortcut(const Shortcut& shortcut) {
     for (const Entry& entry : entries) {
         if (entry.shortcut != shortcut)
             continue;
-        // The handler decides for itself whether the command applies now.
+        // A menu bar's key does nothing while its item is disabled, as the
+        // platform's accelerators do. A pop-up's items are brought up to date
+        // only when it opens, so there the handler decides for itself.
+        if (kind == Menu::Kind::Bar && !entry.enabled)
+            return true;
         std::function<void()> handler = entry.handler;
         if (handler) {
             Dispatch d;
