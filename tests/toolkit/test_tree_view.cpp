@@ -175,6 +175,15 @@ TEST_F(TreeTest, LabelEditingEndsWithTheTypedTextOrTheCurrentLabel) {
     EXPECT_EQ(tree->Text(mail), "Mail");
 }
 
+TEST_F(TreeTest, AClickOnTheEmptyAreaKeepsTheSelection) {
+    window.Show();
+    tree->Select(web);
+    selections.clear();
+    input::ClickOn(*tree); // the middle of a tree of five short rows is empty
+    EXPECT_EQ(tree->Selected(), web);
+    EXPECT_TRUE(selections.empty());
+}
+
 TEST_F(TreeTest, RightClickSelectsThenPopsUpTheMenu) {
     Menu menu(window, Menu::Kind::Popup, {"Add &Group...", "Add &Item...\tIns"});
     tree->SetPopupMenu(&menu);

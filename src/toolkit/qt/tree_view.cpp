@@ -1,5 +1,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -25,6 +26,23 @@ struct NodeData {
 };
 
 struct TreeImpl;
+
+// A press on the empty part of the tree only takes the focus: the selection
+// stays, as in the platform's tree (Qt would clear it).
+class TreeWidget : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (!itemAt(event->position().toPoint())) {
+            setFocus(Qt::MouseFocusReason);
+            event->accept();
+            return;
+        }
+        QTreeWidget::mousePressEvent(event);
+    }
+};
 
 class LabelDelegate : public QStyledItemDelegate {
 public:
@@ -181,7 +199,7 @@ void LabelDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QMo
 
 TreeView::TreeView(Container& parent) : Control(&parent) {
     auto im = std::make_unique<TreeImpl>();
-    auto* tree = new QTreeWidget(parent.impl() ? parent.impl()->client.data() : nullptr);
+    auto* tree = new TreeWidget(parent.impl() ? parent.impl()->client.data() : nullptr);
     tree->setColumnCount(1);
     tree->setHeaderHidden(true);
     tree->setRootIsDecorated(true);
