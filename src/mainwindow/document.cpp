@@ -117,7 +117,10 @@ int MainForm::AskSaveChanges() {
     return answer == toolkit::IDNO ? toolkit::IDNO : toolkit::IDCANCEL;
 }
 
+// Every document command first ends a label edit in progress, committing it
+// as leaving the box would, so that what it saves or asks about includes it.
 void MainForm::CmdNew() {
+    GroupTree->CommitEdit();
     const TMessageTexts& texts = MessageTexts();
     if (toolkit::MessageBox(this, texts.QNew, texts.QNewTitle,
                             toolkit::MB_YESNO | toolkit::MB_ICONQUESTION) != toolkit::IDYES)
@@ -131,6 +134,7 @@ void MainForm::CmdNew() {
 }
 
 void MainForm::CmdOpen() {
+    GroupTree->CommitEdit();
     if (AskSaveChanges() == toolkit::IDCANCEL)
         return;
     FileDialog.SetOptions(kOpenOptions);
@@ -156,11 +160,18 @@ bool MainForm::SaveDocumentAs() {
     return SaveDatabase(FileDialog.FileName());
 }
 
-void MainForm::CmdSave() { SaveDocument(); }
+void MainForm::CmdSave() {
+    GroupTree->CommitEdit();
+    SaveDocument();
+}
 
-void MainForm::CmdSaveAs() { SaveDocumentAs(); }
+void MainForm::CmdSaveAs() {
+    GroupTree->CommitEdit();
+    SaveDocumentAs();
+}
 
 void MainForm::CmdChangePassword() {
+    GroupTree->CommitEdit();
     // Each prompt is a fresh dialog, gone as soon as its text is read.
     auto ask = [](const std::string& caption, std::string& entry) {
         PasswordForm prompt;
@@ -202,6 +213,7 @@ void MainForm::FirstShowStep() {
 }
 
 void MainForm::FilesDropped(const std::string& files) {
+    GroupTree->CommitEdit();
     if (FoldAsciiCase(files) == FoldAsciiCase(CurrentFile))
         return;
     if (AskSaveChanges() == toolkit::IDCANCEL)

@@ -312,6 +312,7 @@ void MainForm::RecreatePasswordBox(bool masked) {
 }
 
 bool MainForm::CloseQuery() {
+    GroupTree->CommitEdit();
     bool accept = true;
     if (!Saved && SaveEnabled() && !CurrentFile.empty())
         accept = AskSaveChanges() != toolkit::IDCANCEL;

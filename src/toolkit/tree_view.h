@@ -59,6 +59,9 @@ public:
     // Escape (the node's current label is reported). No-op when not editing.
     void FinishEdit(const std::string& text);
     void CancelEdit();
+    // Ends an edit in progress with the text typed so far, as leaving the
+    // box does. No-op when not editing.
+    void CommitEdit();
 
     // As a right click on the node: selects it, then pops up the menu.
     void RightClick(TreeNode node);

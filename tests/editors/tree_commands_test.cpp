@@ -10,6 +10,7 @@
 #include "editors/new_item_form.h"
 #include "database/database_file.h"
 #include "mainwindow/main_form.h"
+#include "preferences/language.h"
 #include "preferences/settings.h"
 #include "test_app.h"
 #include "toolkit/testing/fake_services.h"
@@ -502,6 +503,20 @@ TEST_F(TreeCommandsTest, MoveUpAndDownSwapNeighboursAndSelectTheMovedRecord) {
     form->TreeMenu->Click(PopupMoveDown);
     EXPECT_EQ(Db().Groups[0].Title, "Mail");
     EXPECT_TRUE(form->SaveEnabled());
+}
+
+TEST_F(TreeCommandsTest, DocumentCommandsFirstCommitARenameInProgress) {
+    form->CurrentFile = FolderFile("open.tkf");
+    Tree().Select(GroupNode(0));
+    Tree().StartEdit(GroupNode(0));
+    input::TypeText(*form, "Post");
+    answers = {IDCANCEL};
+    input::PressKey(*form, 'O', ModCtrl);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, MessageTexts().QSaveTitle);
+    EXPECT_FALSE(Tree().IsEditing());
+    EXPECT_EQ(Db().Groups[0].Title, "Post");
+    EXPECT_EQ(Tree().Text(GroupNode(0)), "Post");
 }
 
 TEST_F(TreeCommandsTest, RenameInPlaceStoresTheLabel) {

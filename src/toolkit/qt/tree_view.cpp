@@ -446,9 +446,14 @@ void TreeView::StartEdit(TreeNode node) {
     NodeData* data = im->Find(node);
     if (!data || !im->tree)
         return;
-    if (im->editing)
-        FinishEdit(im->editor ? qt::FromQ(im->editor->text()) : data->text);
+    CommitEdit();
     im->tree->editItem(data->item, 0);
+}
+
+void TreeView::CommitEdit() {
+    TreeImpl* im = T(this);
+    if (im->editing && im->editor)
+        FinishEdit(qt::FromQ(im->editor->text()));
 }
 
 bool TreeView::IsEditing() const { return T(this)->editing; }
