@@ -437,7 +437,7 @@ stage_installed_package() {
   # Only the tools that start and watch the program; nothing the program
   # itself needs may come from here.
   in_root "$root" 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    xvfb xauth x11-utils xdotool imagemagick'
+    xvfb xauth x11-utils xdotool imagemagick openbox'
 
   cat >"$root/root/start-installed.sh" <<'EOF'
 #!/bin/bash
@@ -466,6 +466,11 @@ trap 'kill $app $xvfb 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q . /tmp/display 2>/dev/null && break; sleep 0.1; done
 DISPLAY=:$(head -n 1 /tmp/display)
 export DISPLAY
+# A window manager, so that the picture shows the frame with the program's icon.
+openbox >/dev/null 2>&1 &
+wm=$!
+trap 'kill $app $wm $xvfb 2>/dev/null || true' EXIT
+sleep 1
 
 # %f is the file to open; the other field codes stand for nothing here. The
 # desktop entry quotes arguments as the shell does.
