@@ -1,6 +1,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -26,6 +28,26 @@ struct NodeData {
 };
 
 struct TreeImpl;
+
+// The tree's branches drawn with lines between the nodes and at the root and
+// with plus and minus boxes, as the classic style draws them; everything else
+// as the application's style draws it.
+class BranchLinesStyle : public QProxyStyle {
+public:
+    BranchLinesStyle() : lines_(QStyleFactory::create(QStringLiteral("Windows"))) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_IndicatorBranch && lines_) {
+            lines_->drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+private:
+    std::unique_ptr<QStyle> lines_;
+};
 
 // A press on the empty part of the tree only takes the focus: the selection
 // stays, as in the platform's tree (Qt would clear it).
@@ -92,7 +114,13 @@ struct TreeImpl : Control::Impl {
         }
         auto it = icons.find(image);
         if (it == icons.end()) {
-            const QPixmap pixmap = qt::ImagePixmap(images, image);
+            QPixmap pixmap = qt::ImagePixmap(images, image);
+            // A node without a picture keeps the picture's room, so that its
+            // text lines up with its siblings'.
+            if (pixmap.isNull() && images && images->Width() > 0 && images->Height() > 0) {
+                pixmap = QPixmap(images->Width(), images->Height());
+                pixmap.fill(Qt::transparent);
+            }
             it = icons.emplace(image, pixmap.isNull() ? QIcon() : QIcon(pixmap)).first;
         }
         return it->second;
@@ -211,6 +239,14 @@ TreeView::TreeView(Container& parent) : Control(&parent) {
     tree->setExpandsOnDoubleClick(true);
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     tree->setIconSize(QSize(16, 16));
+    auto* style = new BranchLinesStyle;
+    style->setParent(tree);
+    tree->setStyle(style);
+    // A long title widens the tree's one column and the tree scrolls sideways
+    // rather than cutting the title short.
+    tree->setTextElideMode(Qt::ElideNone);
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     // The selection stays as visible when the tree has no focus.
     QPalette palette = tree->palette();
     palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
