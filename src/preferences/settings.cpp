@@ -65,6 +65,17 @@ std::string SettingsFilePathFor(const std::string& exePath) {
     return (folder / beside.filename()).string();
 }
 
+std::string SettingsReadPathFor(const std::string& exePath, const std::string& settingsPath) {
+    std::error_code ec;
+    if (settingsPath.empty() || fs::exists(settingsPath, ec))
+        return settingsPath;
+    const fs::path beside = fs::path(exePath).replace_extension(".ini");
+    const bool installed = !InstalledDataFolder(beside.parent_path().string() + "/").empty();
+    if (!installed && beside != fs::path(settingsPath) && fs::is_regular_file(beside, ec))
+        return beside.string();
+    return settingsPath;
+}
+
 TSettings& Settings() {
     static TSettings settings;
     return settings;
@@ -80,7 +91,14 @@ std::string SettingsFilePath() {
 void SetSettingsFilePath(const std::string& path) { PathOverride() = path; }
 
 void TransferSettings(bool save, toolkit::Window& mainWindow, std::string& currentFile) {
-    IniSection ini(SettingsFilePath(), "Settings",
+    const std::string path = SettingsFilePath();
+    const std::string source =
+        PathOverride().empty() ? SettingsReadPathFor(toolkit::Application::ExePath(), path) : path;
+    if (save && source != path) {
+        std::error_code ec; // a failed copy leaves a file of the keys alone, as a first save would
+        fs::copy_file(source, path, fs::copy_options::skip_existing, ec);
+    }
+    IniSection ini(save ? path : source, "Settings",
                    save ? IniSection::Direction::Write : IniSection::Direction::Read);
     TSettings& s = Settings();
 

@@ -31,6 +31,12 @@ TSettings& Settings();
 std::string SettingsFilePath();
 // The decision above for an executable at `exePath`.
 std::string SettingsFilePathFor(const std::string& exePath);
+// Where the settings are read from for an executable at `exePath` whose
+// settings file is `settingsPath`: that file while it exists; before the
+// first save there, the file beside a portable program's executable (the
+// settings of a program in a read-only folder still count). The first save
+// carries that file over, comments and unknown keys included.
+std::string SettingsReadPathFor(const std::string& exePath, const std::string& settingsPath);
 // Uses `path` from now on (tests); empty goes back to the decision above.
 void SetSettingsFilePath(const std::string& path);
 

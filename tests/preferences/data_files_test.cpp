@@ -62,6 +62,16 @@ TEST_F(DataFiles, AnInstalledProgramNeverKeepsItsSettingsInItsOwnFolder) {
     // The folder can be written (as /usr/bin can by root), yet the settings go to the user's folder.
     EXPECT_EQ(SettingsFilePathFor(bin + "/tallyk"), config.File("tallykey/tallyk.ini"));
     EXPECT_EQ(SettingsFilePathFor(folder.File("portable/tallyk")), folder.File("portable/tallyk.ini"));
+    // A portable copy that cannot write its folder reads the file beside it until
+    // its own file in the user's folder exists; an installed one never does.
+    const std::string fallback = config.File("tallykey/tallyk.ini");
+    folder.Write("portable/tallyk.ini", "[Settings]\nHidePass=0\n");
+    folder.Write("prefix/bin/tallyk.ini", "[Settings]\nHidePass=0\n");
+    EXPECT_EQ(SettingsReadPathFor(folder.File("portable/tallyk"), fallback), folder.File("portable/tallyk.ini"));
+    EXPECT_EQ(SettingsReadPathFor(bin + "/tallyk", fallback), fallback);
+    config.Write("tallykey/tallyk.ini", "[Settings]\n");
+    EXPECT_EQ(SettingsReadPathFor(folder.File("portable/tallyk"), fallback), fallback);
+
     // Without any home folder an installed program keeps no settings at all.
     unsetenv("XDG_CONFIG_HOME");
     unsetenv("HOME");
