@@ -83,15 +83,22 @@ WaveData ParseWave(const unsigned char* data, std::size_t size) {
 
 struct AlsaSound::Impl {
     std::string device;
-    std::thread player;
-    std::atomic<bool> stop{false};
     std::atomic<long> frames{0};
     std::atomic<int> cut{0};
     std::mutex hookMutex;
     std::function<void(const std::atomic<bool>&)> hook;
 
+    // One sound being played: the flag that asks it to stop, and whether it has ended.
+    struct Run {
+        std::atomic<bool> stop{false};
+        std::atomic<bool> done{false};
+    };
+    std::thread player;
+    std::shared_ptr<Run> run;
+
     // Plays the frames on the device; returns early when `stop` is set.
-    void Play(const PcmFormat& format, const unsigned char* samples, std::size_t bytes) {
+    void Play(const PcmFormat& format, const unsigned char* samples, std::size_t bytes,
+              const std::atomic<bool>& stop) {
         snd_pcm_t* pcm = nullptr;
         if (snd_pcm_open(&pcm, device.c_str(), SND_PCM_STREAM_PLAYBACK, 0) < 0)
             return;
@@ -147,17 +154,46 @@ struct AlsaSound::Impl {
         snd_pcm_close(pcm);
     }
 
+    // Plays on a thread of its own, which keeps `self` alive: a device that
+    // blocks (held by another program) holds only that thread.
+    static void Start(const std::shared_ptr<Impl>& self, PcmFormat format,
+                      std::shared_ptr<const std::vector<unsigned char>> samples) {
+        auto current = std::make_shared<Run>();
+        self->run = current;
+        self->player = std::thread([self, format, samples, current] {
+            self->Play(format, samples->data(), samples->size(), current->stop);
+            current->done = true;
+        });
+    }
+
+    static bool WaitUntilDone(const Run& current, std::chrono::milliseconds patience) {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (!current.done) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    // Stops the sound being played. A player that does not answer in time
+    // is stuck in the device and is left to end on its own.
     void StopPlayer() {
         if (!player.joinable())
             return;
-        stop = true;
-        stop.notify_all();
-        player.join();
-        stop = false;
+        run->stop = true;
+        run->stop.notify_all();
+        if (WaitUntilDone(*run, kStopPatience))
+            player.join();
+        else
+            player.detach();
+        run.reset();
     }
+
+    static constexpr std::chrono::milliseconds kStopPatience{500};
 };
 
-AlsaSound::AlsaSound(std::string device) : impl_(std::make_unique<Impl>()) {
+AlsaSound::AlsaSound(std::string device) : impl_(std::make_shared<Impl>()) {
     static std::once_flag silenced;
     std::call_once(silenced, [] { snd_lib_error_set_handler(SilentAlsaErrors); });
     if (device.empty()) {
@@ -178,9 +214,7 @@ void AlsaSound::PlayWave(const unsigned char* data, std::size_t size) {
     PcmFormat format{wave.bitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE, wave.channels,
                      wave.sampleRate, wave.channels * wave.bitsPerSample / 8};
     // The player owns a copy, so the caller's buffer may go away at once.
-    auto samples = std::make_shared<std::vector<unsigned char>>(wave.samples, wave.samples + wave.size);
-    Impl* impl = impl_.get();
-    impl_->player = std::thread([impl, format, samples] { impl->Play(format, samples->data(), samples->size()); });
+    Impl::Start(impl_, format, std::make_shared<std::vector<unsigned char>>(wave.samples, wave.samples + wave.size));
 }
 
 void AlsaSound::Beep(int frequency, int milliseconds) {
@@ -188,12 +222,20 @@ void AlsaSound::Beep(int frequency, int milliseconds) {
     if (frequency <= 0 || milliseconds <= 0)
         return;
     std::size_t count = static_cast<std::size_t>(kBeepRate) * static_cast<std::size_t>(milliseconds) / 1000;
-    std::vector<std::int16_t> tone(count);
+    auto tone = std::make_shared<std::vector<unsigned char>>(count * sizeof(std::int16_t));
     constexpr double kTwoPi = 6.283185307179586;
-    for (std::size_t i = 0; i < count; ++i)
-        tone[i] = static_cast<std::int16_t>(12000.0 * std::sin(kTwoPi * frequency * static_cast<double>(i) / kBeepRate));
-    impl_->Play({SND_PCM_FORMAT_S16_LE, 1, kBeepRate, 2}, reinterpret_cast<const unsigned char*>(tone.data()),
-                tone.size() * sizeof(std::int16_t));
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto sample = static_cast<std::int16_t>(
+            12000.0 * std::sin(kTwoPi * frequency * static_cast<double>(i) / kBeepRate));
+        std::memcpy(tone->data() + i * sizeof sample, &sample, sizeof sample);
+    }
+    Impl::Start(impl_, {SND_PCM_FORMAT_S16_LE, 1, kBeepRate, 2}, tone);
+    // Returns when the tone has ended, as the speaker's beep does; a device
+    // that has not played it within its own time and the device's latency is
+    // given up silently, so that the window never waits on the sound card.
+    const auto patience = std::chrono::milliseconds(milliseconds) +
+                          std::chrono::milliseconds(kLatencyMicroseconds / 1000) * 2;
+    Impl::WaitUntilDone(*impl_->run, patience);
 }
 
 void AlsaSound::Wait() {

@@ -41,7 +41,7 @@ public:
 
 private:
     std::string device_;
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_; // shared with a player that a blocking device holds
 };
 
 // The format and samples of a RIFF WAVE held in memory; `valid` is false

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <future>
@@ -192,6 +196,33 @@ TEST(AlsaSound, DestroyingItStopsAWaveStillPlaying) {
     }
     // The player saw the stop and wrote no further block.
     EXPECT_EQ(blocks, 1);
+}
+
+// A device that blocks (one held by another program) holds neither the beep,
+// which gives up after its own time, nor the next sound, nor the owner.
+TEST(AlsaSound, ABlockingDeviceHoldsOnlyThePlayer) {
+    // ALSA's file device writing into a pipe that nobody reads blocks for good.
+    const std::string fifo = ::testing::TempDir() + "tallykey-held-" + std::to_string(::getpid()) + ".fifo";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        AlsaSound sound("file:'" + fifo + "'");
+        sound.Beep(2000, 20);
+        sound.Beep(1000, 20);
+        sound.PlayWave(toolkit::FindResource("COPY_WAV").data, toolkit::FindResource("COPY_WAV").size);
+        EXPECT_EQ(sound.FramesWritten(), 0);
+    }
+    // A reader lets the held players write and end.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    char buffer[4096];
+    for (int i = 0; i < 200; ++i) {
+        while (::read(reader, buffer, sizeof buffer) > 0) {
+        }
+        ::usleep(5000);
+    }
+    ::close(reader);
+    ::unlink(fifo.c_str());
 }
 
 TEST(AlsaSound, NoDeviceMeansSilenceWithoutMessages) {
