@@ -14,6 +14,7 @@
 
 #include "toolkit/modal_hook.h"
 #include "toolkit/qt/backend.h"
+#include "toolkit/qt/owned_windows.h"
 
 namespace toolkit {
 
@@ -448,12 +449,17 @@ void Window::Show() {
     WindowImpl* im = W(this);
     if (!im->frame)
         return;
+    if (im->style == WindowStyle::Dialog && !im->frame->isVisible())
+        qt::AttachToOwner(im->frame, im->owner);
     im->frame->show();
     // The first control that takes the focus has it, as in a dialog box.
     if (!im->frame->focusWidget())
         im->frame->FocusFirst();
     im->frame->activateWindow();
     qt::NoteFocus(this);
+    // A modal dialog stays over the window it blocks.
+    if (im->style == WindowStyle::Main)
+        qt::BringModalToFront();
 }
 
 void Window::Hide() {
@@ -489,6 +495,8 @@ void Window::BringToFront() {
         return;
     im->frame->raise();
     im->frame->activateWindow();
+    if (im->style == WindowStyle::Main)
+        qt::BringModalToFront();
 }
 
 void Window::Close() {
