@@ -25,28 +25,30 @@ std::string FileTypeClassName(const std::string& extension) {
     return name + "file";
 }
 
-void RegisterFileType(toolkit::Registry& registry, const std::string& extension,
+bool RegisterFileType(toolkit::Registry& registry, const std::string& extension,
                       const std::string& description, const std::string& verb,
                       const std::string& appPath, int iconIndex, bool defaultVerb, bool addVerb,
                       const std::function<void()>& notifyShell) {
     const std::string command = CommandValue(appPath);
     const std::string application = "Applications\\" + FileNameOf(appPath);
+    bool ok = true;
     // Another program's (or an older) entry under this name is left as it is.
     if (!registry.KeyExists(application))
-        registry.SetDefaultValue(application + "\\Shell\\Open\\Command", command);
+        ok &= registry.SetDefaultValue(application + "\\Shell\\Open\\Command", command);
 
     const std::string className = FileTypeClassName(extension);
-    registry.SetDefaultValue(extension, className);
-    registry.SetDefaultValue(className, description);
+    ok &= registry.SetDefaultValue(extension, className);
+    ok &= registry.SetDefaultValue(className, description);
     if (iconIndex != -1)
-        registry.SetDefaultValue(className + "\\DefaultIcon", appPath + "," + std::to_string(iconIndex));
+        ok &= registry.SetDefaultValue(className + "\\DefaultIcon", appPath + "," + std::to_string(iconIndex));
     if (addVerb) {
-        registry.SetDefaultValue(className + "\\Shell", defaultVerb ? verb : std::string());
-        registry.CreateKey(className + "\\Shell\\" + verb);
-        registry.SetDefaultValue(className + "\\Shell\\" + verb + "\\Command", command);
+        ok &= registry.SetDefaultValue(className + "\\Shell", defaultVerb ? verb : std::string());
+        ok &= registry.CreateKey(className + "\\Shell\\" + verb);
+        ok &= registry.SetDefaultValue(className + "\\Shell\\" + verb + "\\Command", command);
     }
     if (notifyShell)
         notifyShell();
+    return ok;
 }
 
 void UnregisterFileType(toolkit::Registry& registry, const std::string& appPath) {
@@ -69,10 +71,11 @@ bool RegistryFileAssociation::IsRegistered(const std::string& exePath) const {
     return FileTypeRegistered(registry_, exePath);
 }
 
-void RegistryFileAssociation::Register(const std::string& exePath) {
+toolkit::RegistrationResult RegistryFileAssociation::Register(const std::string& exePath) {
     // Icon 1 is the second icon group of the executable, the database icon.
-    RegisterFileType(registry_, kExtension, "Tallykey File", "Open", exePath, 1, true, true,
-                     notifyShell_);
+    if (RegisterFileType(registry_, kExtension, "Tallykey File", "Open", exePath, 1, true, true, notifyShell_))
+        return {};
+    return {false, "a registry key could not be written"};
 }
 
 void RegistryFileAssociation::Unregister(const std::string& exePath) {

@@ -17,7 +17,8 @@ std::string FileTypeClassName(const std::string& extension);
 // Writes the keys of `extension` for `appPath`. Applications\<file name> is
 // only written when it is missing; an icon index of -1 writes no icon.
 // `notifyShell` runs at the end (SHChangeNotify where there is a shell).
-void RegisterFileType(toolkit::Registry& registry, const std::string& extension,
+// False when a registry call failed; the keys written before it stay.
+bool RegisterFileType(toolkit::Registry& registry, const std::string& extension,
                       const std::string& description, const std::string& verb,
                       const std::string& appPath, int iconIndex, bool defaultVerb, bool addVerb,
                       const std::function<void()>& notifyShell = {});
@@ -37,7 +38,7 @@ public:
                                      std::function<void()> notifyShell = {})
         : registry_(registry), notifyShell_(std::move(notifyShell)) {}
     bool IsRegistered(const std::string& exePath) const override;
-    void Register(const std::string& exePath) override;
+    toolkit::RegistrationResult Register(const std::string& exePath) override;
     void Unregister(const std::string& exePath) override;
 
 private:

@@ -207,10 +207,17 @@ void OptionsDialog::FiletypeClicked() {
     toolkit::FileAssociation* association = toolkit::Platform().fileAssociation;
     if (!association)
         return;
-    if (FiletypeCheck->IsChecked())
-        association->Register(toolkit::Application::ExePath());
-    else
-        association->Unregister(toolkit::Application::ExePath());
+    const std::string exe = toolkit::Application::ExePath();
+    if (!FiletypeCheck->IsChecked()) {
+        association->Unregister(exe);
+        return;
+    }
+    const toolkit::RegistrationResult result = association->Register(exe);
+    if (!result.ok)
+        toolkit::MessageBox(this, "The file type could not be registered: " + result.message, "Warning",
+                            toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
+    // The box shows what is in place, not what was asked for.
+    FiletypeCheck->SetChecked(association->IsRegistered(exe));
 }
 
 void OptionsDialog::HidePassClicked() { form_.RecreatePasswordBox(HidePassCheck->IsChecked()); }

@@ -87,12 +87,19 @@ public:
     std::function<void(int mouseMessage)> OnMouse;
 };
 
+// How a registration of the file type ended; `message` tells the user why
+// it failed.
+struct RegistrationResult {
+    bool ok = true;
+    std::string message;
+};
+
 // Association of the database file type with this program on the desktop.
 class FileAssociation {
 public:
     virtual ~FileAssociation() = default;
     virtual bool IsRegistered(const std::string& exePath) const = 0;
-    virtual void Register(const std::string& exePath) = 0;
+    virtual RegistrationResult Register(const std::string& exePath) = 0;
     virtual void Unregister(const std::string& exePath) = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <system_error>
@@ -49,24 +50,122 @@ std::optional<std::string> ReadFile(const fs::path& path) {
     return out.str();
 }
 
+bool Exists(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+bool Failed(std::string& error, const std::string& what, const fs::path& path, const std::error_code& ec) {
+    error = what + " " + path.string() + ": " + ec.message();
+    return false;
+}
+
+// A new file holding `content`.
+bool WriteNewFile(const fs::path& path, const std::string& content, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Failed(error, "cannot write", path, std::error_code(errno, std::generic_category()));
+    std::size_t done = 0;
+    int problem = 0;
+    while (done < content.size() && problem == 0) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n >= 0)
+            done += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            problem = errno;
+    }
+    if (::close(fd) != 0 && problem == 0)
+        problem = errno;
+    if (problem == 0)
+        return true;
+    std::error_code ec;
+    fs::remove(path, ec);
+    return Failed(error, "cannot write", path, std::error_code(problem, std::generic_category()));
+}
+
+fs::path Beside(const fs::path& path, const char* tag) {
+    fs::path other = path;
+    other += tag + std::to_string(::getpid());
+    return other;
+}
+
 // Through a temporary file and a rename: a reader never sees half a file.
-void WriteFile(const fs::path& path, const std::string& content) {
+bool WriteFile(const fs::path& path, const std::string& content) {
+    std::string error;
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
-    fs::path temp = path;
-    temp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << content;
-        if (!out.flush()) {
-            fs::remove(temp, ec);
-            return;
-        }
-    }
+    const fs::path temp = Beside(path, ".tmp");
+    if (!WriteNewFile(temp, content, error))
+        return false;
     fs::rename(temp, path, ec);
     if (ec)
         fs::remove(temp, ec);
+    return !ec;
 }
+
+// What a registration has changed so far, undone newest first unless it
+// completes.
+class Changes {
+public:
+    Changes() = default;
+    Changes(const Changes&) = delete;
+    Changes& operator=(const Changes&) = delete;
+    ~Changes() {
+        if (!complete_)
+            for (auto step = undo_.rbegin(); step != undo_.rend(); ++step)
+                (*step)();
+    }
+    void Complete() { complete_ = true; }
+
+    // `folder` and whichever of its parents are missing.
+    bool MakeFolder(const fs::path& folder, std::string& error) {
+        std::vector<fs::path> missing;
+        std::error_code ec;
+        for (fs::path p = folder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.parent_path())
+                break;
+        }
+        for (auto p = missing.rbegin(); p != missing.rend(); ++p) {
+            const bool made = fs::create_directory(*p, ec);
+            if (ec)
+                return Failed(error, "cannot create the folder", *p, ec);
+            if (made)
+                undo_.push_back([p = *p] {
+                    std::error_code ignored;
+                    fs::remove(p, ignored);
+                });
+        }
+        return true;
+    }
+
+    bool Write(const fs::path& path, const std::string& content, std::string& error) {
+        if (!WriteNewFile(path, content, error))
+            return false;
+        undo_.push_back([path] {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        });
+        return true;
+    }
+
+    // `to` must not exist: the undo moves the file back.
+    bool Move(const fs::path& from, const fs::path& to, std::string& error) {
+        std::error_code ec;
+        fs::rename(from, to, ec);
+        if (ec)
+            return Failed(error, "cannot rename " + from.string() + " to", to, ec);
+        undo_.push_back([from, to] {
+            std::error_code ignored;
+            fs::rename(to, from, ignored);
+        });
+        return true;
+    }
+
+private:
+    std::vector<std::function<void()>> undo_;
+    bool complete_ = false;
+};
 
 // Runs a tool without a shell, quietly; a missing tool is no error.
 void RunQuietly(const std::vector<std::string>& args) {
@@ -199,6 +298,20 @@ bool HasEntries(const std::string& value) {
     return false;
 }
 
+// The marks of the files the program writes: it replaces and removes only
+// files that carry them, whichever copy or version of the program wrote them.
+constexpr const char* kPackageMark = "<!-- Written by Tallykey: removed when *.tkf files are unregistered -->";
+constexpr const char* kEntryMark = "X-Tallykey-Generated=true";
+
+bool HasLine(const std::string& text, const std::string& line) {
+    std::istringstream lines(text);
+    for (std::string each; std::getline(lines, each);)
+        if (Trimmed(each) == line)
+            return true;
+    return false;
+}
+
+// As installed system-wide: packaging/tallykey.xml is the same text.
 std::string MimePackage() {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
@@ -210,7 +323,13 @@ std::string MimePackage() {
            "</mime-info>\n";
 }
 
-std::string DesktopEntry(const std::string& exePath) {
+// The user's copy carries the mark after the XML declaration.
+std::string MarkedMimePackage() {
+    std::string text = MimePackage();
+    return text.insert(text.find('\n') + 1, kPackageMark + std::string("\n"));
+}
+
+std::string DesktopEntry(const std::string& execLine, bool marked) {
     // Not shown in menus: like the Windows keys, this only makes the program
     // open its files.
     return "[Desktop Entry]\n"
@@ -219,11 +338,62 @@ std::string DesktopEntry(const std::string& exePath) {
            "Name=Tallykey\n"
            "GenericName=Password manager\n"
            "Comment=Open Tallykey database files\n" +
-           DesktopExecLine(exePath) +
+           execLine +
            "\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
-           "MimeType=application/x-tallykey;\n";
+           "MimeType=application/x-tallykey;\n" +
+           (marked ? kEntryMark + std::string("\n") : "");
+}
+
+// Files written before the marks are known by their exact text.
+bool IsOurMimePackage(const std::string& text) {
+    return text.find(kPackageMark) != std::string::npos || text == MimePackage();
+}
+
+bool IsOurDesktopEntry(const std::string& text) {
+    if (HasLine(text, kEntryMark))
+        return true;
+    const std::size_t exec = text.find("\nExec=");
+    if (exec == std::string::npos)
+        return false;
+    const std::size_t end = text.find('\n', exec + 1);
+    return text == DesktopEntry(text.substr(exec + 1, end - exec - 1), false);
+}
+
+std::optional<std::string> IconImage() {
+    if (ResourceData icon = FindResource("TKFICON"))
+        return std::string(reinterpret_cast<const char*>(icon.data), icon.size);
+    return std::nullopt;
+}
+
+// An image has no room for a mark: the program's icon is its exact bytes.
+bool IsOurIcon(const std::string& bytes) { return bytes == IconImage(); }
+
+// A file that registration writes, and how to tell the program's own.
+struct OwnedFile {
+    fs::path path;
+    std::string content;
+    bool (*ours)(const std::string& text);
+
+    bool HoldsOurs() const {
+        std::optional<std::string> text = ReadFile(path);
+        return text && ours(*text);
+    }
+};
+
+std::vector<OwnedFile> OwnedFiles(const XdgFileAssociation& association, const std::string& exePath) {
+    std::vector<OwnedFile> files{{association.MimePackagePath(), MarkedMimePackage(), IsOurMimePackage}};
+    if (std::optional<std::string> icon = IconImage())
+        files.push_back({association.IconPath(), *icon, IsOurIcon});
+    files.push_back({association.DesktopEntryPath(), DesktopEntry(DesktopExecLine(exePath), true), IsOurDesktopEntry});
+    return files;
+}
+
+fs::path SavedPath(const fs::path& path) {
+    fs::path saved = path;
+    saved += XdgFileAssociation::kSavedSuffix;
+    return saved;
 }
 
 } // namespace
@@ -334,17 +504,10 @@ std::string XdgFileAssociation::MimeAppsPath() const {
 
 bool XdgFileAssociation::IsRegistered(const std::string& exePath) const {
     std::optional<std::string> package = ReadFile(MimePackagePath());
-    if (!package || package->find(std::string("type=\"") + kMimeType + "\"") == std::string::npos)
+    if (!package || !IsOurMimePackage(*package))
         return false;
     std::optional<std::string> entry = ReadFile(DesktopEntryPath());
-    if (!entry)
-        return false;
-    bool startsUs = false;
-    std::istringstream lines(*entry);
-    for (std::string line; std::getline(lines, line);)
-        if (Trimmed(line) == DesktopExecLine(exePath))
-            startsUs = true;
-    if (!startsUs)
+    if (!entry || !IsOurDesktopEntry(*entry) || !HasLine(*entry, DesktopExecLine(exePath)))
         return false;
     std::optional<std::string> apps = ReadFile(MimeAppsPath());
     return apps && DefaultApplication(*apps, kMimeType) == kDesktopEntry;
@@ -352,47 +515,97 @@ bool XdgFileAssociation::IsRegistered(const std::string& exePath) const {
 
 // Earlier versions wrote their hidden entry under the installed menu entry's
 // name; it goes only when it is that hidden file-type entry.
-void XdgFileAssociation::RemoveOldDesktopEntry() const {
-    const fs::path old = fs::path(DataHome()) / "applications" / kOldDesktopEntry;
-    std::optional<std::string> entry = ReadFile(old.string());
-    if (!entry || entry->find("\nNoDisplay=true\n") == std::string::npos ||
-        entry->find(std::string("\nMimeType=") + kMimeType + ";\n") == std::string::npos)
-        return;
-    std::error_code ec;
-    fs::remove(old, ec);
-    if (std::optional<std::string> apps = ReadFile(MimeAppsPath())) {
-        std::string rest = RemoveDefaultApplication(*apps, kMimeType, kOldDesktopEntry);
-        if (rest != *apps)
-            WriteFile(MimeAppsPath(), rest);
-    }
+bool XdgFileAssociation::OldDesktopEntryIsOurs() const {
+    std::optional<std::string> entry = ReadFile(fs::path(DataHome()) / "applications" / kOldDesktopEntry);
+    return entry && entry->find("\nNoDisplay=true\n") != std::string::npos &&
+           entry->find(std::string("\nMimeType=") + kMimeType + ";\n") != std::string::npos;
 }
 
-void XdgFileAssociation::Register(const std::string& exePath) {
-    RemoveOldDesktopEntry();
-    WriteFile(MimePackagePath(), MimePackage());
-    if (ResourceData icon = FindResource("TKFICON"))
-        WriteFile(IconPath(), std::string(reinterpret_cast<const char*>(icon.data), icon.size));
-    WriteFile(DesktopEntryPath(), DesktopEntry(exePath));
-    std::string apps = ReadFile(MimeAppsPath()).value_or(std::string());
-    WriteFile(MimeAppsPath(), SetDefaultApplication(apps, kMimeType, kDesktopEntry));
+RegistrationResult XdgFileAssociation::Register(const std::string& exePath) {
+    Changes changes;
+    std::string error;
+    const std::vector<OwnedFile> files = OwnedFiles(*this, exePath);
+    // Every file first, under a temporary name beside its place.
+    std::vector<fs::path> temps;
+    for (const OwnedFile& file : files) {
+        temps.push_back(Beside(file.path, ".tmp"));
+        if (!changes.MakeFolder(file.path.parent_path(), error) || !changes.Write(temps.back(), file.content, error))
+            return {false, error};
+    }
+    const fs::path appsPath = MimeAppsPath();
+    std::optional<std::string> apps = ReadFile(appsPath);
+    if (!apps && Exists(appsPath))
+        return {false, "cannot read " + appsPath.string()};
+    const bool oldEntry = OldDesktopEntryIsOurs();
+    std::string newApps = apps.value_or(std::string());
+    if (oldEntry)
+        newApps = RemoveDefaultApplication(newApps, kMimeType, kOldDesktopEntry);
+    newApps = SetDefaultApplication(newApps, kMimeType, kDesktopEntry);
+    const fs::path appsTemp = Beside(appsPath, ".tmp");
+    if (!changes.MakeFolder(appsPath.parent_path(), error) || !changes.Write(appsTemp, newApps, error))
+        return {false, error};
+
+    // Then into place. A user's own file of the same name is moved aside
+    // while ours is there and comes back on unregistering: the names stay
+    // fixed, so nothing has to search for them, and the user gets the file
+    // back byte for byte. The program's earlier copy is kept only until the
+    // end, for the undo.
+    std::vector<fs::path> earlier;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const fs::path& path = files[i].path;
+        if (Exists(path)) {
+            const bool ours = files[i].HoldsOurs();
+            const fs::path aside = ours ? Beside(path, ".old") : SavedPath(path);
+            if (!ours && Exists(aside))
+                return {false, path.string() + " is not Tallykey's file and " + aside.string() + " already exists"};
+            if (!changes.Move(path, aside, error))
+                return {false, error};
+            if (ours)
+                earlier.push_back(aside);
+        }
+        if (!changes.Move(temps[i], path, error))
+            return {false, error};
+    }
+    // The default line last: it never names an entry that is not there.
+    std::error_code ec;
+    fs::rename(appsTemp, appsPath, ec);
+    if (ec) {
+        Failed(error, "cannot replace", appsPath, ec);
+        return {false, error};
+    }
+    changes.Complete();
+
+    for (const fs::path& path : earlier)
+        fs::remove(path, ec);
+    if (oldEntry)
+        fs::remove(fs::path(DataHome()) / "applications" / kOldDesktopEntry, ec);
     RefreshCaches();
+    return {};
 }
 
 void XdgFileAssociation::Unregister(const std::string&) {
     std::error_code ec;
-    // The files carry the program's name: they are ours whichever copy of
-    // the program wrote them, as the Windows keys are.
-    fs::remove(MimePackagePath(), ec);
-    fs::remove(IconPath(), ec);
-    fs::remove(DesktopEntryPath(), ec);
-    RemoveOldDesktopEntry();
+    const bool oldEntry = OldDesktopEntryIsOurs();
+    // The default line first: a line naming a removed entry would be the
+    // worse remainder.
     if (std::optional<std::string> apps = ReadFile(MimeAppsPath())) {
         std::string rest = RemoveDefaultApplication(*apps, kMimeType, kDesktopEntry);
+        if (oldEntry)
+            rest = RemoveDefaultApplication(rest, kMimeType, kOldDesktopEntry);
         if (rest.empty())
             fs::remove(MimeAppsPath(), ec);
         else if (rest != *apps)
             WriteFile(MimeAppsPath(), rest);
     }
+    for (const OwnedFile& file : OwnedFiles(*this, {})) {
+        if (file.HoldsOurs())
+            fs::remove(file.path, ec);
+        // The user's file that registering moved aside, once its place is free.
+        if (!Exists(file.path) && Exists(SavedPath(file.path)))
+            fs::rename(SavedPath(file.path), file.path, ec);
+    }
+    if (oldEntry)
+        fs::remove(fs::path(DataHome()) / "applications" / kOldDesktopEntry, ec);
     RefreshCaches();
 }
 

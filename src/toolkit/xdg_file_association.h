@@ -16,12 +16,15 @@ public:
     // $XDG_CONFIG_HOME (~/.config), looked up at each call.
     explicit XdgFileAssociation(std::string dataHome = {}, std::string configHome = {});
 
-    // True when the mime package, the .desktop entry starting `exePath` and
-    // the default-application line are all in place.
+    // True when the program's own mime package, its .desktop entry starting
+    // `exePath` and the default-application line are all in place.
     bool IsRegistered(const std::string& exePath) const override;
-    void Register(const std::string& exePath) override;
-    // Removes the files named after the program and the default line that
-    // names its entry; other programs' files and lines stay.
+    // Writes every file, then the default line; when a step fails, what was
+    // done is undone and the result says why.
+    RegistrationResult Register(const std::string& exePath) override;
+    // Removes the files the program wrote and the default line that names its
+    // entry, and puts back a user's file that registering moved aside. Other
+    // files and lines stay.
     void Unregister(const std::string& exePath) override;
 
     // Whether the desktop's caches are refreshed after a change (the
@@ -38,14 +41,18 @@ public:
     // Not "tallykey.desktop": that is the installed menu entry, which a
     // hidden entry of the same name in the user's folder would hide.
     static constexpr const char* kDesktopEntry = "tallykey-files.desktop";
-    // The name earlier versions gave the hidden entry, removed on sight.
+    // The name earlier versions gave the hidden entry; registering and
+    // unregistering remove it when it is that hidden entry.
     static constexpr const char* kOldDesktopEntry = "tallykey.desktop";
+    // Added to the name of a user's own file that stands where registration
+    // writes one, while the program's file is in place.
+    static constexpr const char* kSavedSuffix = ".user-saved";
 
 private:
     std::string DataHome() const;
     std::string ConfigHome() const;
     void RefreshCaches() const;
-    void RemoveOldDesktopEntry() const;
+    bool OldDesktopEntryIsOurs() const;
 
     std::string dataHome_;
     std::string configHome_;

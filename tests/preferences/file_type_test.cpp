@@ -90,13 +90,18 @@ TEST(FileType, VerbAndIconFlagsAndTheAssociationInterface) {
     int notified = 0;
     RegistryFileAssociation association(windows, [&notified] { ++notified; });
     EXPECT_FALSE(association.IsRegistered(kExe));
-    association.Register(kExe);
+    EXPECT_TRUE(association.Register(kExe).ok);
     EXPECT_TRUE(association.IsRegistered(kExe));
     EXPECT_FALSE(association.IsRegistered("C:\\elsewhere\\other.exe"));
     EXPECT_EQ(notified, 1);
     association.Unregister(kExe);
     EXPECT_FALSE(association.IsRegistered(kExe));
     EXPECT_EQ(notified, 1); // removal does not notify
+
+    // A path without a file name makes a key name the registry refuses.
+    const toolkit::RegistrationResult refused = association.Register("C:\\Tallykey\\");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message, "a registry key could not be written");
 }
 
 } // namespace

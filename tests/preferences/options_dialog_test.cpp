@@ -186,6 +186,20 @@ TEST_F(Options, FileTypeCheckBoxActsAtOnce) {
     EXPECT_TRUE(platform.fileAssociation.registered.empty());
     EXPECT_EQ(platform.fileAssociation.registers, 1);
     EXPECT_EQ(platform.fileAssociation.unregisters, 1);
+    EXPECT_TRUE(boxes.empty());
+
+    platform.fileAssociation.failure = "no room";
+    Run([this](OptionsDialog& d) {
+        ClickOn(*d.FiletypeCheck);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "The file type could not be registered: no room");
+        EXPECT_EQ(boxes[0].caption, "Warning");
+        EXPECT_EQ(boxes[0].flags, toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
+        EXPECT_EQ(boxes[0].owner, &d);
+        EXPECT_FALSE(d.FiletypeCheck->IsChecked());
+        ClickCloseBox(d);
+    });
+    EXPECT_EQ(platform.fileAssociation.registers, 2);
 }
 
 TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {

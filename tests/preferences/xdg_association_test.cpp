@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "support/temp_folder.h"
 #include "toolkit/xdg_file_association.h"
@@ -87,7 +88,7 @@ TEST_F(XdgDesktop, RegisterDetectAndRemoveWithTheRealTools) {
                "MimeType=application/x-tallykey;\n");
     EXPECT_FALSE(association.IsRegistered(exe));
 
-    association.Register(exe);
+    EXPECT_TRUE(association.Register(exe).ok);
     EXPECT_TRUE(association.IsRegistered(exe));
     EXPECT_FALSE(fs::exists(data + "/applications/tallykey.desktop"));
     EXPECT_FALSE(association.IsRegistered("/usr/bin/tallyk")); // points at another copy
@@ -145,6 +146,75 @@ TEST_F(XdgDesktop, RegisterDetectAndRemoveWithTheRealTools) {
     EXPECT_EQ(home.Read("data/mime/globs2").find("x-tallykey"), std::string::npos);
     EXPECT_NE(home.Read("data/mime/globs2").find("text/x-other:*.oth"), std::string::npos);
     EXPECT_EQ(home.Read("data/applications/mimeinfo.cache").find("x-tallykey"), std::string::npos);
+}
+
+// Every path below `root` with its bytes, for comparing whole states.
+std::map<std::string, std::string> Tree(const tallykey::test::TempFolder& root) {
+    std::map<std::string, std::string> tree;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(root.Path())) {
+        const std::string name = fs::relative(e.path(), root.Path()).string();
+        tree[name] = e.is_symlink() || e.is_directory() ? "" : root.Read(name);
+    }
+    return tree;
+}
+
+TEST_F(XdgDesktop, AUsersOwnFilesOfTheSameNamesComeBackByteForByte) {
+    association.SetRefreshCaches(false);
+    home.Write("config/mimeapps.list", "[Default Applications]\napplication/x-tallykey=mine.desktop\n");
+    home.Write("data/applications/tallykey-files.desktop",
+               "[Desktop Entry]\nType=Application\nName=Mine\nExec=mine %f\nNoDisplay=true\n"
+               "MimeType=application/x-tallykey;\n");
+    home.Write("data/icons/hicolor/48x48/mimetypes/application-x-tallykey.png", "my own picture");
+    // A package as versions before the mark wrote it is the program's own.
+    home.Write("data/mime/packages/tallykey.xml",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+               "  <mime-type type=\"application/x-tallykey\">\n    <comment>Tallykey File</comment>\n"
+               "    <icon name=\"application-x-tallykey\"/>\n    <glob pattern=\"*.tkf\"/>\n"
+               "  </mime-type>\n</mime-info>\n");
+    auto users = Tree(home);
+    users.erase("data/mime/packages/tallykey.xml");
+
+    for (int twice = 0; twice < 2; ++twice) {
+        const RegistrationResult result = association.Register(exe);
+        EXPECT_TRUE(result.ok) << result.message;
+        EXPECT_TRUE(association.IsRegistered(exe));
+        EXPECT_EQ(home.Read("data/applications/tallykey-files.desktop.user-saved"),
+                  users.at("data/applications/tallykey-files.desktop"));
+        EXPECT_EQ(home.Read("data/icons/hicolor/48x48/mimetypes/application-x-tallykey.png.user-saved"),
+                  "my own picture");
+        EXPECT_FALSE(fs::exists(data + "/mime/packages/tallykey.xml.user-saved"));
+    }
+    association.Unregister(exe);
+    EXPECT_FALSE(association.IsRegistered(exe));
+    EXPECT_EQ(Tree(home), users);
+}
+
+TEST_F(XdgDesktop, AFailedRegistrationChangesNothing) {
+    association.SetRefreshCaches(false);
+    home.Write("config/mimeapps.list", "[Default Applications]\ntext/html=browser.desktop\n");
+    home.Write("data/mime/packages/tallykey.xml", "<!-- my own -->\n");
+    home.Write("file", "");
+    const auto before = Tree(home);
+    // Folders that cannot be made, even for root: their path goes through a file.
+    XdgFileAssociation noData{home.File("file/data"), config}, noConfig{data, home.File("file/config")};
+    for (XdgFileAssociation* broken : {&noData, &noConfig}) {
+        broken->SetRefreshCaches(false);
+        const RegistrationResult result = broken->Register(exe);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.message.find("/file/"), std::string::npos) << result.message;
+        EXPECT_FALSE(broken->IsRegistered(exe));
+        EXPECT_EQ(Tree(home), before);
+    }
+    // A failure after the user's package was moved aside puts it back.
+    home.Write("data/applications/tallykey-files.desktop", "[Desktop Entry]\nName=Mine\n");
+    home.Write("data/applications/tallykey-files.desktop.user-saved", "older\n");
+    const auto inTheWay = Tree(home);
+    const RegistrationResult result = association.Register(exe);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("tallykey-files.desktop.user-saved already exists"), std::string::npos)
+        << result.message;
+    EXPECT_EQ(Tree(home), inTheWay);
 }
 
 TEST_F(XdgDesktop, FollowsTheEnvironmentAndRemovesAFileItMade) {

@@ -67,6 +67,14 @@ bool FakeTrayIcon::Delete(int id) {
     return icons.erase(id) != 0;
 }
 
+RegistrationResult FakeFileAssociation::Register(const std::string& exePath) {
+    ++registers;
+    if (!failure.empty())
+        return {false, failure};
+    registered.insert(exePath);
+    return {};
+}
+
 FakePlatform::FakePlatform() : previous_(Platform()) {
     Services fakes;
     fakes.clipboard = &clipboard;

@@ -71,11 +71,12 @@ public:
 class FakeFileAssociation : public FileAssociation {
 public:
     bool IsRegistered(const std::string& exePath) const override { return registered.count(exePath) != 0; }
-    void Register(const std::string& exePath) override { registered.insert(exePath); ++registers; }
+    RegistrationResult Register(const std::string& exePath) override;
     void Unregister(const std::string& exePath) override { registered.erase(exePath); ++unregisters; }
     std::set<std::string> registered;
     int registers = 0;
     int unregisters = 0;
+    std::string failure; // when set, Register fails with this reason and changes nothing
 };
 
 // Installs a full set of fakes for its lifetime and puts the previous
