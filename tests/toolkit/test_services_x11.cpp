@@ -506,10 +506,10 @@ public:
         auto t = std::find(v.begin(), v.end(), top), b = std::find(v.begin(), v.end(), below);
         return t != v.end() && b != v.end() && t > b;
     }
-    // The request a taskbar sends: ICCCM's WM_CHANGE_STATE, or EWMH activation.
-    // Qt activates a window it has just shown once it sees it mapped, which
-    // undoes a minimise that came just before; the request is repeated, as a
-    // user would click again, until `done`.
+    // The requests a taskbar sends: ICCCM's WM_CHANGE_STATE, EWMH activation
+    // and closing. A minimise that crosses the activation of a window just
+    // shown can be lost (none of the program's handlers runs then); it is
+    // repeated, as a user would click again, until `done`.
     template <class Done>
     void Iconify(::Window w, int& tries, Done done) {
         if (tries++ % 200 == 0 && !done()) {
