@@ -408,7 +408,7 @@ TEST(WindowUnderAWindowManagerChild, Run) {
     window.SetOuterWidth(490);
     window.SetOuterHeight(480);
     window.Show();
-    ASSERT_TRUE(PumpUntil([&] { return window.OuterRect().height != window.ClientHeight(); }, 10000))
+    ASSERT_TRUE(PumpUntil([&] { return window.OuterRect().height != window.ClientHeight(); }, 30000))
         << "the window manager did not frame the window";
     // Generous waits: on a loaded machine the window manager answers late.
     ASSERT_TRUE(PumpUntil([&] {
@@ -426,7 +426,7 @@ TEST(WindowUnderAWindowManagerChild, Run) {
     dialog.SetClientSize(321, 120);
     dialog.CenterOnScreen();
     dialog.Show();
-    ASSERT_TRUE(PumpUntil([&] { return dialog.OuterRect().height != 120; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return dialog.OuterRect().height != 120; }, 30000));
     ASSERT_TRUE(PumpUntil([&] {
         const toolkit::Rect d = dialog.OuterRect();
         return d.left == (1024 - d.width) / 2 && d.top == (768 - d.height) / 2;
