@@ -84,6 +84,19 @@ TEST_F(MenuTest, ItemsKeepTheirKindTextAndState) {
     EXPECT_EQ(bar.Text(99), "");
 }
 
+TEST_F(MenuTest, ABarOfEmptyTextsKeepsItsHeight) {
+    Menu bar(window, Menu::Kind::Bar, kMainMenu);
+    window.SetClientSize(300, 200);
+    window.SetMenu(&bar);
+    window.Show();
+    const int barHeight = window.OuterRect().height - window.ClientHeight();
+    ASSERT_GT(barHeight, 10);
+    for (int i = 0; i < bar.Count(); ++i)
+        bar.SetText(i, "");
+    window.SetClientSize(300, 200);
+    EXPECT_EQ(window.OuterRect().height - window.ClientHeight(), barHeight);
+}
+
 TEST_F(MenuTest, ClicksNeedAnEnabledItemPopupShortcutsDoNot) {
     Menu popup(window, Menu::Kind::Popup, kPopupMenu);
     int deletes = 0;

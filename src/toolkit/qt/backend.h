@@ -40,6 +40,9 @@ std::string FromQ(const QString& text);
 // File paths cross the toolkit as the file system's own bytes.
 QString PathToQ(const std::string& path);
 std::string PathFromQ(const QString& path);
+// A caption as a window's title: "[*]" shows as itself, and an empty caption
+// stays empty (Qt would show the program's name in its place).
+QString WindowTitle(const std::string& caption);
 // Line breaks of a multi-line text in any of the forms CR LF, LF CR, CR, LF.
 QString ToQLines(const std::string& ansi);
 

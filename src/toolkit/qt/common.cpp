@@ -14,6 +14,15 @@ QString ToQ(const std::string& ansi) {
     return QString::fromStdString(AnsiToUtf8(ansi, CurrentCodePage()));
 }
 
+QString WindowTitle(const std::string& caption) {
+    if (caption.empty())
+        return QString(QChar(0x200B)); // zero width space: a title that shows nothing
+    // "[*]" is Qt's placeholder for the modified mark; doubled it shows as itself.
+    QString title = ToQ(caption);
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return title;
+}
+
 std::string FromQ(const QString& text) {
     return Utf8ToAnsi(text.toStdString(), CurrentCodePage());
 }

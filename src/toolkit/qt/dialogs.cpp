@@ -45,7 +45,7 @@ int MessageBox(const Window* owner, const std::string& text, const std::string& 
     }
 
     QMessageBox box(FrameOf(owner));
-    box.setWindowTitle(qt::ToQ(caption));
+    box.setWindowTitle(qt::WindowTitle(caption));
     box.setTextFormat(Qt::PlainText);
     box.setText(qt::ToQLines(text));
     switch (flags & MB_ICONMASK) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "toolkit/modal_hook.h"
@@ -142,12 +143,27 @@ protected:
 
 WindowImpl* W(const Window* window) { return static_cast<WindowImpl*>(window->impl()); }
 
+// The height of a one-line menu bar in `font`, measured once per font.
+static int TextMenuBarHeight(const QFont& font) {
+    static std::map<QString, int> heights;
+    auto it = heights.find(font.key());
+    if (it == heights.end()) {
+        QMenuBar probe;
+        probe.setFont(font);
+        probe.addAction(QStringLiteral("X"));
+        it = heights.emplace(font.key(), probe.sizeHint().height()).first;
+    }
+    return it->second;
+}
+
 int WindowImpl::MenuBarHeight() const {
     if (!menu || !menu->impl() || !menu->impl()->bar || !frame)
         return 0;
     QMenuBar* bar = menu->impl()->bar;
     const int h = bar->heightForWidth(std::max(1, frame->width()));
-    return h > 0 ? h : bar->sizeHint().height();
+    // Items whose texts are all empty (a language file without menu texts)
+    // keep the bar at the height of a line of text, within reach of the mouse.
+    return std::max(h > 0 ? h : bar->sizeHint().height(), TextMenuBarHeight(bar->font()));
 }
 
 void WindowImpl::Layout() {
@@ -337,11 +353,8 @@ Window::~Window() {
 void Window::SetCaption(const std::string& caption) {
     WindowImpl* im = W(this);
     im->caption = caption;
-    // "[*]" is Qt's placeholder for the modified mark; doubled it shows as itself.
-    QString title = qt::ToQ(caption);
-    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     if (im->frame)
-        im->frame->setWindowTitle(title);
+        im->frame->setWindowTitle(qt::WindowTitle(caption));
 }
 
 std::string Window::Caption() const { return W(this)->caption; }
