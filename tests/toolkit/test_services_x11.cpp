@@ -10,14 +10,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "support/x11_session.h"
 #include "toolkit/test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
-#include "toolkit/dialogs.h"
 #include "toolkit/qt/platform_services.h"
 #include "toolkit/resources.h"
 #include "toolkit/types.h"
@@ -433,8 +431,7 @@ TEST(WindowUnderAWindowManagerChild, Run) {
     }, 20000)) << dialog.OuterRect().left << "," << dialog.OuterRect().top;
 }
 
-// Runs the child test on a private X server under openbox.
-static void RunChildUnderOpenbox(const std::string& test) {
+TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
     if (!HaveProgram("Xvfb") || !HaveProgram("openbox"))
         GTEST_SKIP() << "Xvfb or openbox not installed";
     Xvfb x;
@@ -450,167 +447,5 @@ static void RunChildUnderOpenbox(const std::string& test) {
     const bool managed = XGetSelectionOwner(dpy, wmSelection) != None;
     XCloseDisplay(dpy);
     ASSERT_TRUE(managed);
-    RunChildOnXcb(x, test);
-}
-
-TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
-    RunChildUnderOpenbox("WindowUnderAWindowManagerChild.Run");
-}
-
-// The desktop as a taskbar sees it, through a connection of its own.
-class Desk {
-public:
-    Desk() : dpy_(XOpenDisplay(nullptr)) {}
-    ~Desk() { XCloseDisplay(dpy_); }
-    std::vector<unsigned long> Prop(::Window w, const char* name) {
-        Atom type;
-        int format;
-        unsigned long count, rest;
-        unsigned char* data = nullptr;
-        std::vector<unsigned long> values;
-        if (XGetWindowProperty(dpy_, w, Intern(name), 0, 64, False, AnyPropertyType, &type, &format, &count, &rest,
-                               &data) == Success &&
-            data && format == 32)
-            values.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + count);
-        if (data)
-            XFree(data);
-        return values;
-    }
-    bool Has(::Window w, const char* name, const char* atom) {
-        auto v = Prop(w, name);
-        return std::find(v.begin(), v.end(), Intern(atom)) != v.end();
-    }
-    ::Window Find(const std::string& title) {
-        for (unsigned long w : Prop(DefaultRootWindow(dpy_), "_NET_CLIENT_LIST")) {
-            char* name = nullptr;
-            const bool match = XFetchName(dpy_, w, &name) && name && title == name;
-            if (name)
-                XFree(name);
-            if (match)
-                return w;
-        }
-        return 0;
-    }
-    // The window manager has given `w` the focus (a window that asked for it
-    // before it was mapped gets it once it is).
-    bool Active(::Window w) {
-        return Prop(DefaultRootWindow(dpy_), "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{w};
-    }
-    // WM_STATE: 1 normal, 3 iconic, 0 withdrawn.
-    unsigned long State(::Window w) {
-        auto v = Prop(w, "WM_STATE");
-        return v.empty() ? 0 : v[0];
-    }
-    bool OnTop(::Window top, ::Window below) {
-        auto v = Prop(DefaultRootWindow(dpy_), "_NET_CLIENT_LIST_STACKING");
-        auto t = std::find(v.begin(), v.end(), top), b = std::find(v.begin(), v.end(), below);
-        return t != v.end() && b != v.end() && t > b;
-    }
-    // The requests a taskbar sends: ICCCM's WM_CHANGE_STATE, EWMH activation
-    // and closing. A minimise that crosses the activation of a window just
-    // shown can be lost (none of the program's handlers runs then); it is
-    // repeated, as a user would click again, until `done`.
-    template <class Done>
-    void Iconify(::Window w, int& tries, Done done) {
-        if (tries++ % 200 == 0 && !done()) {
-            XIconifyWindow(dpy_, w, DefaultScreen(dpy_));
-            XFlush(dpy_);
-        }
-    }
-    void Message(::Window w, const char* type, long a0, long a1 = 0) {
-        XEvent e{};
-        e.xclient = {ClientMessage, 0, True, dpy_, w, Intern(type), 32, {.l = {a0, a1, 0, 0, 0}}};
-        XSendEvent(dpy_, DefaultRootWindow(dpy_), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-        XFlush(dpy_);
-    }
-    template <class Done>
-    bool Until(Done done) {
-        for (int i = 0; i < 2000 && !done(); ++i)
-            ::usleep(10000);
-        return done();
-    }
-
-private:
-    Atom Intern(const char* name) { return XInternAtom(dpy_, name, False); }
-    Display* dpy_;
-};
-
-// Child: a modal dialog and a message box of no owner, over the main window.
-TEST(ModalWindowsUnderAWindowManagerChild, Run) {
-    if (!InChild())
-        GTEST_SKIP() << "runs inside ModalWindowsUnderAWindowManager.GoWithTheMainWindow";
-    App();
-    Desk desk;
-    toolkit::Window main(toolkit::WindowStyle::Main);
-    main.SetCaption("Main");
-    main.SetClientSize(400, 300);
-    main.Show();
-    ::Window mainId = 0;
-    ASSERT_TRUE(PumpUntil([&] { return (mainId = desk.Find("Main")) && desk.State(mainId) == 1; }, 20000));
-    EXPECT_TRUE(desk.Has(mainId, "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_MINIMIZE"));
-    EXPECT_TRUE(desk.Has(mainId, "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_MAXIMIZE_VERT"));
-    auto both = [&](::Window d, unsigned long state) {
-        return PumpUntil([&] { return desk.State(mainId) == state && desk.State(d) == state; }, 20000);
-    };
-    auto iconify = [&](::Window d, unsigned long mainState) {
-        int tries = 0;
-        auto done = [&] { return desk.State(mainId) == mainState && desk.State(d) == 3 && App().IsMinimized(); };
-        return PumpUntil([&] { return desk.Iconify(d, tries, done), done(); }, 20000);
-    };
-
-    toolkit::Window dialog(toolkit::WindowStyle::Dialog);
-    dialog.SetCaption("Dialog");
-    dialog.SetClientSize(200, 100);
-    {
-        tktest::HookScope scope([&](toolkit::Window&) {
-            ::Window d = 0;
-            ASSERT_TRUE(PumpUntil([&] { return (d = desk.Find("Dialog")) && desk.Active(d); }, 20000));
-            EXPECT_EQ(desk.Prop(d, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{mainId});
-            // Openbox keeps "minimise" for any dialog whatever its Motif hints ask.
-            auto motif = desk.Prop(d, "_MOTIF_WM_HINTS");
-            ASSERT_EQ(motif.size(), 5u);
-            EXPECT_EQ(motif[1] & 0x19, 0u) << "functions: all, minimise or maximise";
-            EXPECT_EQ(motif[2] & 0x61, 0u) << "decorations: all, minimise or maximise";
-            EXPECT_FALSE(desk.Has(d, "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_MAXIMIZE_VERT"));
-
-            ASSERT_TRUE(iconify(d, 3)) << desk.State(mainId) << " " << desk.State(d);
-            App().Restore();
-            ASSERT_TRUE(both(d, 1));
-            EXPECT_TRUE(PumpUntil([&] { return desk.OnTop(d, mainId) && desk.Active(d); }));
-
-            // Minimised to the tray: the main window hides; the tray brings it back.
-            App().OnMinimize = [&] { main.Hide(); };
-            ASSERT_TRUE(iconify(d, 0)) << desk.State(mainId) << " " << desk.State(d);
-            App().OnMinimize = nullptr;
-            App().Restore();
-            main.Show();
-            main.BringToFront();
-            ASSERT_TRUE(both(d, 1)) << desk.State(mainId) << " " << desk.State(d);
-            EXPECT_TRUE(PumpUntil([&] { return desk.OnTop(d, mainId); }));
-        });
-        dialog.ShowModal();
-    }
-
-    // The message box runs its own loop; a taskbar drives it from outside.
-    std::thread taskbar([&] {
-        Desk bar;
-        ::Window box = 0;
-        if (!bar.Until([&] { return (box = bar.Find("Box")) && bar.Active(box); }))
-            return ADD_FAILURE() << "no message box";
-        EXPECT_EQ(bar.Prop(box, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{mainId});
-        int tries = 0;
-        auto iconic = [&] { return bar.State(mainId) == 3 && bar.State(box) == 3; };
-        EXPECT_TRUE(bar.Until([&] { return bar.Iconify(box, tries, iconic), iconic(); }));
-        bar.Message(mainId, "_NET_ACTIVE_WINDOW", 2);
-        EXPECT_TRUE(bar.Until([&] { return bar.State(mainId) == 1 && bar.State(box) == 1 && bar.OnTop(box, mainId); }));
-        bar.Message(box, "_NET_CLOSE_WINDOW", 0, 2);
-    });
-    EXPECT_EQ(toolkit::MessageBox(nullptr, "Text", "Box", toolkit::MB_OK), toolkit::IDOK);
-    taskbar.join();
-}
-
-// Minimising a modal window minimises the program, and restoring the program
-// brings it back over the main window.
-TEST(ModalWindowsUnderAWindowManager, GoWithTheMainWindow) {
-    RunChildUnderOpenbox("ModalWindowsUnderAWindowManagerChild.Run");
+    RunChildOnXcb(x, "WindowUnderAWindowManagerChild.Run");
 }

@@ -4,7 +4,6 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QScreen>
-#include <QWindow>
 
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 
 #include "toolkit/application.h"
 #include "toolkit/qt/backend.h"
-#include "toolkit/qt/owned_windows.h"
 #include "toolkit/qt/platform_services.h"
 
 namespace toolkit {
@@ -77,7 +75,6 @@ void Application::Impl::Minimize(bool alreadyMinimized) {
     minimized = true;
     if (!alreadyMinimized && main && main->IsShown() && !main->IsMinimized())
         main->Minimize();
-    qt::MinimizeDialogs(true);
 }
 
 Application::Application(int& argc, char** argv, const std::string& caption)
@@ -146,7 +143,6 @@ void Application::Restore() {
     impl_->minimized = false;
     if (impl_->main)
         impl_->main->Restore();
-    qt::MinimizeDialogs(false);
 }
 
 void Application::Show() { impl_->hidden = false; }
@@ -211,68 +207,11 @@ void WindowClosed(Window* window) {
 void WindowMinimizedByUser(Window* window) {
     if (g_instance && g_instance->impl()->main == window)
         g_instance->impl()->Minimize(true);
-    else if (window->Style() == WindowStyle::Dialog)
-        DialogMinimizedByUser();
 }
 
 void WindowRestoredByUser(Window* window) {
-    if (!g_instance)
-        return;
-    if (g_instance->impl()->main == window) {
+    if (g_instance && g_instance->impl()->main == window)
         g_instance->impl()->minimized = false;
-        MinimizeDialogs(false);
-    } else if (window->Style() == WindowStyle::Dialog) {
-        DialogRestoredByUser();
-    }
-}
-
-void AttachToOwner(QWidget* dialog, const Window* owner) {
-    if (!dialog || dialog->parentWidget())
-        return;
-    if (!owner && g_instance)
-        owner = g_instance->impl()->main;
-    QWidget* frame = owner && owner->impl() ? owner->impl()->widget.data() : nullptr;
-    // An owner not on the desktop (the main window before it first shows,
-    // or hidden in the tray) cannot hold a dialog.
-    if (!frame || frame == dialog || !frame->isVisible() || !frame->windowHandle())
-        return;
-    dialog->winId(); // the native window, to carry the hint from its first mapping
-    if (QWindow* window = dialog->windowHandle())
-        window->setTransientParent(frame->windowHandle());
-}
-
-void MinimizeDialogs(bool minimize) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->windowType() != Qt::Dialog || !widget->isVisible() || widget->isMinimized() == minimize)
-            continue;
-        if (Window* window = WindowOfFrame(widget))
-            minimize ? window->Minimize() : window->Restore();
-        else
-            widget->setWindowState(minimize ? widget->windowState() | Qt::WindowMinimized
-                                            : widget->windowState() & ~Qt::WindowMinimized);
-    }
-    if (!minimize)
-        BringModalToFront();
-}
-
-void BringModalToFront() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
-        return;
-    modal->raise();
-    modal->activateWindow();
-}
-
-void DialogMinimizedByUser() {
-    Application::Impl* im = g_instance ? g_instance->impl() : nullptr;
-    if (im && im->main && im->main->IsShown() && !im->main->IsMinimized())
-        im->Minimize(false);
-}
-
-void DialogRestoredByUser() {
-    Application::Impl* im = g_instance ? g_instance->impl() : nullptr;
-    if (im && im->main && im->main->IsShown() && im->main->IsMinimized())
-        g_instance->Restore();
 }
 
 } // namespace qt

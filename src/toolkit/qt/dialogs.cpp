@@ -1,15 +1,12 @@
-#include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QWindowStateChangeEvent>
 
 #include <cstdio>
 
 #include "toolkit/dialogs.h"
 #include "toolkit/modal_hook.h"
 #include "toolkit/qt/backend.h"
-#include "toolkit/qt/owned_windows.h"
 
 namespace toolkit {
 
@@ -81,20 +78,6 @@ int MessageBox(const Window* owner, const std::string& text, const std::string& 
     box.setEscapeButton(closing);
     if (flags & MB_SETFOREGROUND)
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    qt::AttachToOwner(&box, owner);
-    // Minimised or restored from outside (the window manager, a taskbar), the
-    // box takes the program with it.
-    qt::FilterObject follow([&box](QObject* watched, QEvent* event) {
-        if (watched == &box && event->type() == QEvent::WindowStateChange && event->spontaneous()) {
-            const bool was = (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) != 0;
-            if (box.isMinimized() && !was)
-                qt::DialogMinimizedByUser();
-            else if (!box.isMinimized() && was)
-                qt::DialogRestoredByUser();
-        }
-        return false;
-    });
-    box.installEventFilter(&follow);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     const QMessageBox::StandardButton chosen = clicked ? box.standardButton(clicked) : closing;

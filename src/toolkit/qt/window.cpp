@@ -15,7 +15,6 @@
 
 #include "toolkit/modal_hook.h"
 #include "toolkit/qt/backend.h"
-#include "toolkit/qt/owned_windows.h"
 
 namespace toolkit {
 
@@ -462,17 +461,12 @@ void Window::Show() {
     WindowImpl* im = W(this);
     if (!im->frame)
         return;
-    if (im->style == WindowStyle::Dialog && !im->frame->isVisible())
-        qt::AttachToOwner(im->frame, im->owner);
     im->frame->show();
     // The first control that takes the focus has it, as in a dialog box.
     if (!im->frame->focusWidget())
         im->frame->FocusFirst();
     im->frame->activateWindow();
     qt::NoteFocus(this);
-    // A modal dialog stays over the window it blocks.
-    if (im->style == WindowStyle::Main)
-        qt::BringModalToFront();
 }
 
 void Window::Hide() {
@@ -508,8 +502,6 @@ void Window::BringToFront() {
         return;
     im->frame->raise();
     im->frame->activateWindow();
-    if (im->style == WindowStyle::Main)
-        qt::BringModalToFront();
 }
 
 void Window::Close() {
