@@ -32,6 +32,10 @@ std::string InstalledDataFolder(const std::string& programFolder) {
     return fs::is_directory(folder, ec) ? WithSeparator(folder.string()) : std::string();
 }
 
+bool IsInstalledProgram(const std::string& exePath) {
+    return !InstalledDataFolder(WithSeparator(fs::path(exePath).parent_path().string())).empty();
+}
+
 std::vector<std::string> DataFolders() {
     std::vector<std::string> folders{ProgramFolder()};
     if (std::string installed = InstalledDataFolder(ProgramFolder()); !installed.empty())

@@ -16,6 +16,10 @@ namespace tallykey {
 // is not installed there.
 std::string InstalledDataFolder(const std::string& programFolder);
 
+// Whether the executable at `exePath` belongs to an install (its folder has
+// the install's data folder beside it).
+bool IsInstalledProgram(const std::string& exePath);
+
 // The folders searched for data files, in order: ProgramFolder(), then the
 // install's data folder when there is one.
 std::vector<std::string> DataFolders();

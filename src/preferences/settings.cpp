@@ -53,7 +53,7 @@ std::string SettingsFilePathFor(const std::string& exePath) {
     fs::path beside = fs::path(exePath).replace_extension(".ini");
     // An installed program's folder is shared by every user (and writable by
     // root): its settings never go there.
-    const bool installed = !InstalledDataFolder(beside.parent_path().string() + "/").empty();
+    const bool installed = IsInstalledProgram(exePath);
     if (!installed && FolderTakesFiles(beside.parent_path()))
         return beside.string();
     fs::path folder = UserConfigFolder();
@@ -70,8 +70,7 @@ std::string SettingsReadPathFor(const std::string& exePath, const std::string& s
     if (settingsPath.empty() || fs::exists(settingsPath, ec))
         return settingsPath;
     const fs::path beside = fs::path(exePath).replace_extension(".ini");
-    const bool installed = !InstalledDataFolder(beside.parent_path().string() + "/").empty();
-    if (!installed && beside != fs::path(settingsPath) && fs::is_regular_file(beside, ec))
+    if (!IsInstalledProgram(exePath) && beside != fs::path(settingsPath) && fs::is_regular_file(beside, ec))
         return beside.string();
     return settingsPath;
 }
