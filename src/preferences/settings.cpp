@@ -1,5 +1,6 @@
 #include "preferences/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,7 +48,33 @@ fs::path UserConfigFolder() {
     return {};
 }
 
+// Below these the caption's buttons and the menu bar's titles no longer fit.
+constexpr int kMinOuterWidth = 200;
+constexpr int kMinOuterHeight = 100;
+// How much of the caption (nominally 30 pixels high) stays on the work area:
+// enough to take hold of with the mouse.
+constexpr int kCaptionHeight = 30;
+constexpr int kGripWidth = 100;
+constexpr int kGripHeight = 10;
+
+int Clamp(long long value, long long low, long long high) {
+    return static_cast<int>(std::max(low, std::min(value, std::max(low, high))));
+}
+
 } // namespace
+
+toolkit::Rect UsableWindowRect(const toolkit::Rect& stored, const toolkit::Rect& area) {
+    if (area.width <= 0 || area.height <= 0) // no screen to fit: keep only a usable size
+        return {stored.left, stored.top, std::max(stored.width, kMinOuterWidth),
+                std::max(stored.height, kMinOuterHeight)};
+    toolkit::Rect r;
+    r.width = Clamp(stored.width, std::min(kMinOuterWidth, area.width), area.width);
+    r.height = Clamp(stored.height, std::min(kMinOuterHeight, area.height), area.height);
+    const long long grip = std::min(kGripWidth, r.width);
+    r.left = Clamp(stored.left, 1LL * area.left - r.width + grip, 1LL * area.left + area.width - grip);
+    r.top = Clamp(stored.top, area.top - (kCaptionHeight - kGripHeight), area.top + area.height - kGripHeight);
+    return r;
+}
 
 std::string SettingsFilePathFor(const std::string& exePath) {
     fs::path beside = fs::path(exePath).replace_extension(".ini");
@@ -105,20 +132,24 @@ void TransferSettings(bool save, toolkit::Window& mainWindow, std::string& curre
     currentFile = ini.ExchangeString("LastFile", currentFile);
     s.LangFile = ini.ExchangeString("LangFile", s.LangFile);
 
-    // The outer rectangle, each edge set at once. Saving hands back the
-    // window's own values, so the window is only touched when loading.
-    const int left = ini.ExchangeInt("Left", mainWindow.OuterRect().left);
-    if (!save)
-        mainWindow.SetOuterLeft(left);
-    const int top = ini.ExchangeInt("Top", mainWindow.OuterRect().top);
-    if (!save)
-        mainWindow.SetOuterTop(top);
-    const int height = ini.ExchangeInt("Height", mainWindow.OuterRect().height);
-    if (!save)
-        mainWindow.SetOuterHeight(height);
-    const int width = ini.ExchangeInt("Width", mainWindow.OuterRect().width);
-    if (!save)
-        mainWindow.SetOuterWidth(width);
+    // The outer rectangle. Saving hands back the window's own values, so the
+    // window is only touched when loading, and then with a rectangle that can
+    // be used on this screen (a file written elsewhere, or by hand, may hold
+    // any number); the next save writes back what was used.
+    const toolkit::Rect current = mainWindow.OuterRect();
+    toolkit::Rect stored;
+    stored.left = ini.ExchangeInt("Left", current.left);
+    stored.top = ini.ExchangeInt("Top", current.top);
+    stored.height = ini.ExchangeInt("Height", current.height);
+    stored.width = ini.ExchangeInt("Width", current.width);
+    if (!save && toolkit::Application::Exists()) {
+        const toolkit::Rect usable =
+            UsableWindowRect(stored, toolkit::Application::Instance().WorkAreaNear(stored));
+        mainWindow.SetOuterLeft(usable.left);
+        mainWindow.SetOuterTop(usable.top);
+        mainWindow.SetOuterHeight(usable.height);
+        mainWindow.SetOuterWidth(usable.width);
+    }
 
     s.QuickCopy = ini.ExchangeBool("QuickCopy", s.QuickCopy);
     // Only the low 8 bits are kept: 261 reads as 5.
@@ -128,6 +159,9 @@ void TransferSettings(bool save, toolkit::Window& mainWindow, std::string& curre
     s.MinOnCopy = ini.ExchangeBool("MinOnCopy", s.MinOnCopy);
     s.OnWebLink = ini.ExchangeBool("OnWebLink", s.OnWebLink);
     s.MinimizeToTray = ini.ExchangeBool("MinimizeToTray", s.MinimizeToTray);
+    // Not among the keys every file has: written only once it is in use.
+    if (!save || s.ClearClipboard != 0)
+        s.ClearClipboard = std::max(0, ini.ExchangeInt("ClearClipboard", s.ClearClipboard));
 }
 
 } // namespace tallykey

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "toolkit/types.h"
+
 namespace toolkit { class Window; }
 
 namespace tallykey {
@@ -18,7 +20,15 @@ struct TSettings {
     bool MinOnCopy = false;
     bool OnWebLink = false;
     bool MinimizeToTray = false;
+    int ClearClipboard = 0; // seconds after which a copied text is taken off again; 0: never
 };
+
+// The main window's outer rectangle from the settings file made usable in the
+// work area `area`: no larger than the area, no smaller than a window whose
+// caption and menu bar can still be used, with part of the caption (some of
+// its height and width) on the area. Values as far off as the file may
+// hold (2147483647, -5) are taken without overflow.
+toolkit::Rect UsableWindowRect(const toolkit::Rect& stored, const toolkit::Rect& area);
 
 // The program-wide settings.
 TSettings& Settings();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/resources.h"
+#include "toolkit/types.h"
 
 namespace toolkit {
 
@@ -60,6 +61,16 @@ public:
     // Screen size in pixels.
     int ScreenWidth() const;
     int ScreenHeight() const;
+    // The part of the screen nearest to `r` that windows may use (without
+    // panels and task bars), in screen pixels: the screen `r` overlaps most,
+    // or the nearest one when it overlaps none.
+    Rect WorkAreaNear(const Rect& r) const;
+
+    // Runs `onElapsed` once, on the user-interface thread, `milliseconds`
+    // from now. Starting an id that is pending replaces it; timers still
+    // pending when the application object ends never run.
+    void StartTimer(int id, int milliseconds, std::function<void()> onElapsed);
+    void StopTimer(int id);
 
     struct Impl;
     Impl* impl() const { return impl_.get(); }

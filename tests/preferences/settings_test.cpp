@@ -58,8 +58,9 @@ TEST_F(SettingsFile, LoadsValuesAsThePlatformReadsThem) {
                  "LangFile=" + std::string(5000, 'L') + "\n"
                  "Left=150\nTop=-20\nHeight=300\nWidth=410\n"
                  "QuickCopy=7\nQuickCopyItem=261\nBeepOnCopy=1\nBeepWithCard=1\n"
-                 "MinOnCopy=yes\nOnWebLink=1\nMinimizeToTray=1\n");
+                 "MinOnCopy=yes\nOnWebLink=1\nMinimizeToTray=1\nClearClipboard=30\n");
     EXPECT_EQ(Load(), "/data/a.tkf");
+    EXPECT_EQ(Settings().ClearClipboard, 30);
     const TSettings& s = Settings();
     EXPECT_FALSE(s.HidePass);           // not a number: off
     EXPECT_EQ(s.LangFile, std::string(4095, 'L'));
@@ -84,6 +85,43 @@ TEST_F(SettingsFile, SavingKeepsCommentsAndUnknownKeys) {
     EXPECT_TRUE(saved.starts_with("; written by hand\n[Settings]\nHidePass=0\nFutureOption=42\nLastFile=a.tkf\n"))
         << saved;
     EXPECT_TRUE(saved.ends_with("MinimizeToTray=0\n\n[Elsewhere]\nLeft=1\n")) << saved;
+}
+
+TEST_F(SettingsFile, WindowRectangleIsMadeUsableOnTheScreen) {
+    const toolkit::Rect area = test::TestApp().WorkAreaNear({0, 0, 1, 1});
+    ASSERT_GT(area.width, 300);
+    ASSERT_GT(area.height, 200);
+    const int big = 2147483647;
+    const int small = -2147483647 - 1;
+    for (const toolkit::Rect stored :
+         {toolkit::Rect{big, big, big, big}, toolkit::Rect{small, small, small, small},
+          toolkit::Rect{0, 0, 0, 0}, toolkit::Rect{10, 10, -5, -1}, toolkit::Rect{10, 10, 10, 10},
+          toolkit::Rect{-100000, 50, 300, 200}, toolkit::Rect{50, area.height + 500, 300, 200}}) {
+        SCOPED_TRACE(std::to_string(stored.left) + "," + std::to_string(stored.top) + " " +
+                     std::to_string(stored.width) + "x" + std::to_string(stored.height));
+        const toolkit::Rect r = UsableWindowRect(stored, area);
+        EXPECT_TRUE(r.width >= 200 && r.width <= area.width);
+        EXPECT_TRUE(r.height >= 100 && r.height <= area.height);
+        // A grip of the caption is on the screen.
+        EXPECT_LE(r.left, area.right() - 100);
+        EXPECT_GE(r.right(), area.left + 100);
+        EXPECT_TRUE(r.top >= area.top - 20 && r.top <= area.bottom() - 10);
+    }
+    // What fits is kept as it is, a caption partly above the screen included.
+    EXPECT_EQ(UsableWindowRect({150, -20, 410, 300}, area), (toolkit::Rect{150, -20, 410, 300}));
+
+    // Through the file: the window gets the usable rectangle and a save keeps it.
+    folder.Write("tallyk.ini", "[Settings]\nLeft=2147483647\nTop=-5\nHeight=0\nWidth=100000\n");
+    Load();
+    const toolkit::Rect used = window.OuterRect();
+    EXPECT_EQ(used, UsableWindowRect({2147483647, -5, 100000, 0}, area));
+    std::string current = "a.tkf";
+    TransferSettings(true, window, current);
+    EXPECT_NE(folder.Read("tallyk.ini").find("Left=" + std::to_string(used.left) + "\nTop=" +
+                                             std::to_string(used.top) + "\nHeight=100\nWidth=" +
+                                             std::to_string(area.width) + "\n"),
+              std::string::npos)
+        << folder.Read("tallyk.ini");
 }
 
 TEST(SettingsPath, BesideTheExecutableOrInTheUserConfigFolder) {

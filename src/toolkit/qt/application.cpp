@@ -4,11 +4,13 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QScreen>
+#include <QTimer>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "toolkit/application.h"
@@ -31,6 +33,7 @@ struct Application::Impl {
     bool inMinimize = false;
     bool minimized = false;
     bool hidden = false;
+    std::map<int, std::unique_ptr<QTimer>> timers;
 
     // The minimise command, from the program or from the window manager.
     void Minimize(bool alreadyMinimized);
@@ -97,6 +100,7 @@ Application::Application(int& argc, char** argv, const std::string& caption)
 
 Application::~Application() {
     qt::RemoveKeyRouter();
+    impl_->timers.clear(); // before the loop they belong to
     impl_->app.reset();
     if (g_instance == this)
         g_instance = nullptr;
@@ -168,6 +172,48 @@ int Application::ScreenHeight() const {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().height() : 0;
 }
+
+Rect Application::WorkAreaNear(const Rect& r) const {
+    const QRect wanted(r.left, r.top, std::max(r.width, 1), std::max(r.height, 1));
+    QScreen* best = nullptr;
+    long long bestOverlap = -1;
+    long long bestDistance = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        const QRect common = area.intersected(wanted);
+        const long long overlap = common.isEmpty() ? 0 : 1LL * common.width() * common.height();
+        const long long dx = std::max({0LL, 1LL * area.left() - wanted.right(), 1LL * wanted.left() - area.right()});
+        const long long dy = std::max({0LL, 1LL * area.top() - wanted.bottom(), 1LL * wanted.top() - area.bottom()});
+        const long long distance = dx * dx + dy * dy;
+        if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
+            best = screen;
+            bestOverlap = overlap;
+            bestDistance = distance;
+        }
+    }
+    if (!best)
+        best = QGuiApplication::primaryScreen();
+    if (!best)
+        return {};
+    const QRect area = best->availableGeometry();
+    return {area.x(), area.y(), area.width(), area.height()};
+}
+
+void Application::StartTimer(int id, int milliseconds, std::function<void()> onElapsed) {
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(true);
+    QObject::connect(timer.get(), &QTimer::timeout, [this, id, onElapsed = std::move(onElapsed)] {
+        // The handler may start this id again: take the timer out first.
+        auto ended = std::move(impl_->timers[id]);
+        impl_->timers.erase(id);
+        onElapsed();
+        ended.release()->deleteLater();
+    });
+    timer->start(std::max(0, milliseconds));
+    impl_->timers[id] = std::move(timer);
+}
+
+void Application::StopTimer(int id) { impl_->timers.erase(id); }
 
 namespace qt {
 
