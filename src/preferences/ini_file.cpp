@@ -1,5 +1,8 @@
 #include "preferences/ini_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -261,6 +264,9 @@ bool ReplaceWholeFile(const std::string& path, std::string_view content) {
         return false;
     bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
     ok = std::fflush(f) == 0 && ok;
+    // On the disk before the rename, so that a crash leaves the old file or
+    // the whole new one, never an empty one under the name.
+    ok = ::fsync(::fileno(f)) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
     if (ok) {
         fs::file_status old = fs::status(target, ec);
@@ -268,6 +274,13 @@ bool ReplaceWholeFile(const std::string& path, std::string_view content) {
             fs::permissions(temp, old.permissions(), ec);
         fs::rename(temp, target, ec);
         ok = !ec;
+        if (ok) // the rename itself, best effort
+            if (int folder = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
+                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                folder >= 0) {
+                ::fsync(folder);
+                ::close(folder);
+            }
     }
     if (!ok)
         fs::remove(temp, ec);
