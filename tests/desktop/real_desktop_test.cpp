@@ -26,16 +26,6 @@ std::string DoneFile() {
     return file ? file : "";
 }
 
-template <class Done>
-bool PumpUntil(Done done, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        TestApp().ProcessMessages();
-        ::usleep(2000);
-    }
-    return done();
-}
-
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 void Say(const std::string& line) { std::cout << line << std::endl; }

@@ -2,6 +2,7 @@
 // Qt's offscreen platform (unless the test run chose another).
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -27,6 +28,19 @@ inline toolkit::Application& TestApp() {
         return new toolkit::Application(argc, argv, "Tallykey 0.4");
     }();
     return *app;
+}
+
+// Handles the application's events until `done()` holds or `timeoutMs` has
+// passed; whether it holds. For events from other processes (a window
+// manager, a desktop), which have no exact moment to wait for.
+template <class Done>
+bool PumpUntil(Done done, int timeoutMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        TestApp().ProcessMessages();
+        ::usleep(2000);
+    }
+    return done();
 }
 
 } // namespace tallykey::test

@@ -34,18 +34,6 @@ toolkit::Application& App() { return tktest::TestApp(); }
 
 void Pump() { App().ProcessMessages(); }
 
-// Processes events until `done` holds or a generous deadline passes; the
-// events come from another process, so there is no exact moment to wait for.
-template <class Done>
-bool PumpUntil(Done done, int timeoutMs = 5000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        Pump();
-        ::usleep(2000);
-    }
-    return done();
-}
-
 // A plain X window of the test's own that holds the keyboard focus and
 // reports the keys it gets.
 class FocusWindow {
