@@ -1,5 +1,8 @@
 #include "desktop/copy_field.h"
 
+#include <algorithm>
+
+#include "database/secure_wipe.h"
 #include "mainwindow/main_form.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
@@ -13,6 +16,40 @@ namespace {
 ResourceLookup g_soundLookup = nullptr;
 
 constexpr int kBeepMilliseconds = 20;
+constexpr int kClearClipboardTimer = 1;
+
+// What the program last put on the clipboard while it waits to take it off.
+std::string& PendingClipboardText() {
+    static std::string text;
+    return text;
+}
+
+void ForgetPendingClipboardText() { SecureWipe(PendingClipboardText()); }
+
+// With ClearClipboard set, takes `text` off the clipboard after that many
+// seconds, unless something else has been put there meanwhile. A later copy
+// replaces the wait; an empty text only ends it.
+void ClearClipboardLater(const std::string& text) {
+    if (!toolkit::Application::Exists())
+        return;
+    toolkit::Application& app = toolkit::Application::Instance();
+    app.StopTimer(kClearClipboardTimer);
+    ForgetPendingClipboardText();
+    const int seconds = Settings().ClearClipboard;
+    if (seconds <= 0 || text.empty())
+        return;
+    PendingClipboardText() = text;
+    app.StartTimer(kClearClipboardTimer, std::min(seconds, 24 * 60 * 60) * 1000, [] {
+        toolkit::Clipboard* clipboard = toolkit::Platform().clipboard;
+        if (clipboard) {
+            std::string now = clipboard->Text();
+            if (now == PendingClipboardText())
+                clipboard->Clear();
+            SecureWipe(now);
+        }
+        ForgetPendingClipboardText();
+    });
+}
 
 // The text that quick copy takes for the chosen field, and its beep.
 void QuickCopyField(MainForm& form, std::string& text, int& frequency) {
@@ -86,7 +123,9 @@ bool TextToClipboard(const std::string& text) {
     toolkit::Clipboard* clipboard = toolkit::Platform().clipboard;
     if (!clipboard)
         return false;
-    return text.empty() ? clipboard->Clear() : clipboard->SetText(text);
+    const bool done = text.empty() ? clipboard->Clear() : clipboard->SetText(text);
+    ClearClipboardLater(done ? text : std::string());
+    return done;
 }
 
 } // namespace tallykey

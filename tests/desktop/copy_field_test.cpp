@@ -168,5 +168,23 @@ TEST_F(CopyFieldTest, ClearClipboardEmptiesItSilently) {
     EXPECT_EQ(Beeps(), std::vector<int>{1750});
 }
 
+TEST_F(CopyFieldTest, ClearClipboardTakesOffOnlyWhatTheProgramPutThere) {
+    Settings().ClearClipboard = 1;
+    Select(0, 0);
+    ClickOn(*form->CopyPasswordButton);
+    const auto copied = std::chrono::steady_clock::now();
+    ClickOn(*form->CopyLoginButton); // the later copy is the one waited for
+    ASSERT_TRUE(PumpUntil([&] { return platform.clipboard.text.empty(); }, 10000));
+    EXPECT_GE(std::chrono::steady_clock::now() - copied, std::chrono::seconds(1));
+    EXPECT_EQ(platform.clipboard.clears, 1);
+
+    // Something copied by another program meanwhile stays where it is.
+    ClickOn(*form->CopyPasswordButton);
+    platform.clipboard.text = "copied elsewhere";
+    PumpUntil([] { return false; }, 2500);
+    EXPECT_EQ(platform.clipboard.text, "copied elsewhere");
+    EXPECT_EQ(platform.clipboard.clears, 1);
+}
+
 } // namespace
 } // namespace tallykey::test
