@@ -174,17 +174,21 @@ int Application::ScreenHeight() const {
 }
 
 Rect Application::WorkAreaNear(const Rect& r) const {
-    const QRect wanted(r.left, r.top, std::max(r.width, 1), std::max(r.height, 1));
+    // In 64 bits: a rectangle from a settings file may reach past the ints' range.
+    const long long left = r.left, top = r.top;
+    const long long right = left + std::max(r.width, 1), bottom = top + std::max(r.height, 1);
     QScreen* best = nullptr;
     long long bestOverlap = -1;
     long long bestDistance = 0;
     for (QScreen* screen : QGuiApplication::screens()) {
         const QRect area = screen->availableGeometry();
-        const QRect common = area.intersected(wanted);
-        const long long overlap = common.isEmpty() ? 0 : 1LL * common.width() * common.height();
-        const long long dx = std::max({0LL, 1LL * area.left() - wanted.right(), 1LL * wanted.left() - area.right()});
-        const long long dy = std::max({0LL, 1LL * area.top() - wanted.bottom(), 1LL * wanted.top() - area.bottom()});
-        const long long distance = dx * dx + dy * dy;
+        const long long aLeft = area.x(), aTop = area.y();
+        const long long aRight = aLeft + area.width(), aBottom = aTop + area.height();
+        const long long overlap = std::max(0LL, std::min(right, aRight) - std::max(left, aLeft)) *
+                                  std::max(0LL, std::min(bottom, aBottom) - std::max(top, aTop));
+        const long double dx = static_cast<long double>(std::max({0LL, aLeft - right, left - aRight}));
+        const long double dy = static_cast<long double>(std::max({0LL, aTop - bottom, top - aBottom}));
+        const long long distance = static_cast<long long>(std::min(dx * dx + dy * dy, 1e18L));
         if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
             best = screen;
             bestOverlap = overlap;
@@ -202,6 +206,7 @@ Rect Application::WorkAreaNear(const Rect& r) const {
 void Application::StartTimer(int id, int milliseconds, std::function<void()> onElapsed) {
     auto timer = std::make_unique<QTimer>();
     timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer); // never early: a coarse one may fire 5% before its time
     QObject::connect(timer.get(), &QTimer::timeout, [this, id, onElapsed = std::move(onElapsed)] {
         // The handler may start this id again: take the timer out first.
         auto ended = std::move(impl_->timers[id]);
