@@ -253,6 +253,121 @@ TEST_F(Tkf, ImportRefusesBadInputAndWritesNothing) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// No error of an import or a password conversion shows a password, in any format.
+TEST_F(Tkf, ErrorsNeverShowAPassword) {
+    const std::string secret = "Sup3rSecret-\xd0\x9a\xd0\xbb\xd1\x8e\xd1\x87-\xf0\x9f\x98\x80"; // ...-Ключ-😀
+    const std::string item = "{\"title\": \"t\", \"password\": \"" + secret + "\"";
+    const std::string csvHeader = "Group,Title,Username,Password,URL,Notes\n";
+    struct Case {
+        const char* name;
+        std::string content;
+        std::string message;
+    } cases[] = {
+        {"cp.json", "{\"groups\": [{\"items\": [" + item + "}]}]}",
+         "groups[0].items[0].password: the text has characters that code page 1252 cannot hold, the first at "
+         "character 13"},
+        {"type.json", "{\"groups\": [{\"items\": [" + item + ", \"icon\": \"x\"}]}]}", "icon: expected a number"},
+        {"key.json", "{\"groups\": [{\"items\": [" + item + ", \"x\": 1}]}]}", "unknown key \"x\""},
+        {"syntax.json", "{\"groups\": [{\"items\": [{\"password\": \"" + secret + "\x01\"}]}]}", "control character"},
+        {"nul.json", "{\"groups\": [{\"items\": [{\"password\": \"" + secret + "\\u0000\"}]}]}", "U+0000"},
+        {"utf8.json", "{\"groups\": [{\"items\": [{\"password\": \"" + secret + "\xff\"}]}]}", "not UTF-8"},
+        {"cp.csv", csvHeader + "g,t,u," + secret + ",w,n\n",
+         "record 2 (Password): the text has characters that code page 1252 cannot hold, the first at character 13"},
+        {"fields.csv", csvHeader + "g,t,u," + secret + ",w\n", "record 2: 5 fields"},
+        {"quote.csv", csvHeader + "g,t,u,\"" + secret + "\n", "closing quote"},
+    };
+    const auto expectHidden = [&secret](const Outcome& o) {
+        for (const std::string& part : {secret.substr(0, 11), secret.substr(12, 8), secret.substr(21)}) {
+            EXPECT_EQ(o.err.find(part), std::string::npos) << o.err;
+            EXPECT_EQ(o.out.find(part), std::string::npos) << o.out;
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Spit(Path(c.name), c.content);
+        const Outcome o =
+            Run({"import", Path(c.name), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, "pw\n");
+        ExpectOneErrorLine(o, 1, c.message);
+        expectHidden(o);
+        EXPECT_FALSE(fs::exists(Path("out.tkf")));
+    }
+
+    // A new password that the code page cannot hold, for import and passwd alike.
+    Spit(Path("ok.json"), "{\"groups\": []}");
+    Outcome o =
+        Run({"import", Path("ok.json"), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, secret + "\n");
+    ExpectOneErrorLine(o, 1, "the new password has characters that code page 1252 cannot hold");
+    expectHidden(o);
+    fs::copy_file(kData + "/example.tkf", Path("p.tkf"));
+    o = Run({"passwd", Path("p.tkf"), "--password-fd", "0", "--codepage", "1252"}, "\n" + secret + "\n");
+    ExpectOneErrorLine(o, 1, "the new password");
+    expectHidden(o);
+
+    // Replaced, the password's field is named and its text is not.
+    o = Run(
+        {"import", Path("cp.csv"), Path("out.tkf"), "--replace-unmappable", "--password-fd", "0", "--codepage", "1252"},
+        "pw\n");
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(o.err.find("record 2 (Password)"), std::string::npos) << o.err;
+    expectHidden(o);
+}
+
+// Every field that does not fit is named, not only the first; with --replace-unmappable
+// each gets "?" per character and is listed, the rest stay as they are.
+TEST_F(Tkf, ImportNamesOrReplacesEveryUnfitField) {
+    const std::string title =
+        "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82, \xd0\xbc\xd0\xb8\xd1\x80. "
+        "\xd0\xad\xd1\x82\xd0\xbe \xd0\xb4\xd0\xbb\xd0\xb8\xd0\xbd\xd0\xbd\xd0\xbe"; // Привет, мир. Это длинно
+    Spit(Path("in.json"), "{\"groups\": [{\"title\": \"" + title +
+                              "\", \"items\": [{\"title\": \"caf\xc3\xa9\", \"login\": \"\xe2\x82\xac\xd0\x96\","
+                              " \"password\": \"a\xd0\x96\", \"comment\": \"x\\n\xd0\x96\"}]}]}");
+    Outcome o = Run({"import", Path("in.json"), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, "pw\n");
+    EXPECT_EQ(o.code, 1);
+    EXPECT_EQ(o.err,
+              "tkf: " + Path("in.json") + ": groups[0].title: \"" + title.substr(0, 28) +
+                  "...\" has characters that code page 1252 cannot hold, the first at character 1 (see --codepage, "
+                  "--replace-unmappable)\n"
+                  "tkf: " +
+                  Path("in.json") +
+                  ": groups[0].items[0].login: \"\xe2\x82\xac\xd0\x96\" has characters "
+                  "that code page 1252 cannot hold, the first at character 2 (see --codepage, --replace-unmappable)\n"
+                  "tkf: " +
+                  Path("in.json") +
+                  ": groups[0].items[0].password: the text has characters that code "
+                  "page 1252 cannot hold, the first at character 2 (see --codepage, --replace-unmappable)\n"
+                  "tkf: " +
+                  Path("in.json") +
+                  ": groups[0].items[0].comment: \"x?\xd0\x96\" has characters that "
+                  "code page 1252 cannot hold, the first at character 3 (see --codepage, --replace-unmappable)\n");
+    EXPECT_FALSE(fs::exists(Path("out.tkf")));
+
+    o = Run({"import", Path("in.json"), Path("out.tkf"), "--replace-unmappable", "--password-fd", "0", "--codepage",
+             "1252"},
+            "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.err, "tkf: " + Path("in.json") +
+                         ": groups[0].title: characters that code page 1252 cannot hold "
+                         "were stored as \"?\"\n"
+                         "tkf: " +
+                         Path("in.json") +
+                         ": groups[0].items[0].login: characters that code page 1252 "
+                         "cannot hold were stored as \"?\"\n"
+                         "tkf: " +
+                         Path("in.json") +
+                         ": groups[0].items[0].password: characters that code page 1252 "
+                         "cannot hold were stored as \"?\"\n"
+                         "tkf: " +
+                         Path("in.json") +
+                         ": groups[0].items[0].comment: characters that code page 1252 "
+                         "cannot hold were stored as \"?\"\n");
+    o = Run({"export", Path("out.tkf"), "--format", "json", "--password-fd", "0", "--codepage", "1252"}, "pw\n");
+    EXPECT_NE(o.out.find("\"title\": \"??????, ???. ??? ??????\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"title\": \"caf\xc3\xa9\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"login\": \"\xe2\x82\xac?\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"password\": \"a?\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"comment\": \"x\\r\\n?\""), std::string::npos) << o.out;
+}
+
 TEST_F(Tkf, CheckAnswersWithItsExitCode) {
     const std::string cyr = kData + "/cyrillic-1251.tkf";
     EXPECT_EQ(Run({"check", cyr, "--password-fd", "0", "--codepage", "1251"}, kCyrillicPassword + "\n").code, 0);

@@ -23,17 +23,6 @@ std::string Utf8(std::string_view ansi, int codePage) {
     return toolkit::AnsiToUtf8(ansi, codePage);
 }
 
-// UTF-8 to the code page, refusing what would not come back unchanged.
-std::string Ansi(const std::string& utf8, int codePage, const std::string& where) {
-    if (utf8.find('\0') != std::string::npos)
-        throw ImportError(where + ": a text cannot hold the character U+0000");
-    std::string ansi = toolkit::Utf8ToAnsi(utf8, codePage);
-    if (toolkit::AnsiToUtf8(ansi, codePage) != utf8)
-        throw ImportError(where + ": \"" + utf8 + "\" has characters that code page " +
-                          std::to_string(codePage) + " cannot hold (see --codepage)");
-    return ansi;
-}
-
 // The program's edit boxes break lines at CR LF; a bare LF from hand-written input is
 // made one so that the comment shows its lines.
 std::string CommentLines(std::string text) {
@@ -54,6 +43,31 @@ std::string Printable(std::string text) {
     return text;
 }
 
+// Length of the UTF-8 sequence that starts with `lead` (the text is known to be UTF-8).
+std::size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4; }
+
+// 1-based number of the first character of `utf8` that the code page cannot hold.
+std::size_t FirstUnfit(const std::string& utf8, int codePage) {
+    std::size_t number = 1;
+    for (std::size_t i = 0; i < utf8.size(); ++number) {
+        const std::string one = utf8.substr(i, SequenceLength(static_cast<unsigned char>(utf8[i])));
+        if (toolkit::AnsiToUtf8(toolkit::Utf8ToAnsi(one, codePage), codePage) != one)
+            return number;
+        i += one.size();
+    }
+    return number;
+}
+
+// At most the first 16 characters, shown safely on a terminal.
+std::string ShortQuote(const std::string& utf8) {
+    constexpr std::size_t kCharacters = 16;
+    std::size_t end = 0;
+    for (std::size_t n = 0; end < utf8.size() && n < kCharacters; ++n)
+        end += SequenceLength(static_cast<unsigned char>(utf8[end]));
+    end = std::min(end, utf8.size());
+    return "\"" + Printable(utf8.substr(0, end)) + (end < utf8.size() ? "...\"" : "\"");
+}
+
 void CheckUtf8(std::string_view text) {
     const std::size_t bad = FindInvalidUtf8(text);
     if (bad != std::string_view::npos)
@@ -67,6 +81,31 @@ std::string Lower(std::string text) {
 }
 
 } // namespace
+
+std::string TextConversion::ToAnsi(const std::string& utf8, const std::string& where, bool secret) {
+    if (utf8.find('\0') != std::string::npos)
+        throw ImportError(where + ": a text cannot hold the character U+0000");
+    std::string ansi = toolkit::Utf8ToAnsi(utf8, codePage_);
+    if (toolkit::AnsiToUtf8(ansi, codePage_) == utf8)
+        return ansi;
+    if (replace_) {
+        replaced_.push_back(where);
+        return ansi;
+    }
+    refused_.push_back(where + ": " + (secret ? std::string("the text") : ShortQuote(utf8)) +
+                       " has characters that code page " + std::to_string(codePage_) +
+                       " cannot hold, the first at character " + std::to_string(FirstUnfit(utf8, codePage_)) +
+                       " (see --codepage, --replace-unmappable)");
+    return ansi;
+}
+
+void TextConversion::Finish() const {
+    std::string lines;
+    for (const std::string& line : refused_)
+        lines += (lines.empty() ? "" : "\n") + line;
+    if (!lines.empty())
+        throw ImportError(lines);
+}
 
 std::size_t FindInvalidUtf8(std::string_view text) {
     std::size_t i = 0;
@@ -245,7 +284,7 @@ std::int32_t Icon(const JsonValue& v, const std::string& where) {
 
 } // namespace
 
-TDatabase ImportJson(std::string_view text, int codePage) {
+TDatabase ImportJson(std::string_view text, TextConversion& conversion) {
     CheckUtf8(text);
     JsonValue root;
     try {
@@ -271,7 +310,7 @@ TDatabase ImportJson(std::string_view text, int codePage) {
             for (const auto& [gk, gv] : jg.object) {
                 const std::string where = gw + "." + gk;
                 if (gk == "title") {
-                    group.Title = Ansi(Need(gv, JsonValue::Kind::String, where).text, codePage, where);
+                    group.Title = conversion.ToAnsi(Need(gv, JsonValue::Kind::String, where).text, where, false);
                 } else if (gk == "icon") {
                     group.Icon = Icon(gv, where);
                 } else if (gk == "expanded") {
@@ -291,14 +330,16 @@ TDatabase ImportJson(std::string_view text, int codePage) {
                                                  : ik == "weblink"  ? &item.WebLink
                                                  : ik == "comment"  ? &item.Comment
                                                                     : nullptr;
-                            if (field == &item.Comment)
-                                *field = CommentLines(Ansi(Need(iv, JsonValue::Kind::String, fw).text, codePage, fw));
-                            else if (field != nullptr)
-                                *field = Ansi(Need(iv, JsonValue::Kind::String, fw).text, codePage, fw);
-                            else if (ik == "icon")
+                            if (field != nullptr) {
+                                *field = conversion.ToAnsi(Need(iv, JsonValue::Kind::String, fw).text, fw,
+                                                           field == &item.Password);
+                                if (field == &item.Comment)
+                                    *field = CommentLines(std::move(*field));
+                            } else if (ik == "icon") {
                                 item.Icon = Icon(iv, fw);
-                            else
+                            } else {
                                 throw ImportError(iw + ": unknown key \"" + ik + "\"");
+                            }
                         }
                         items.push_back(std::move(item));
                     }
@@ -312,10 +353,11 @@ TDatabase ImportJson(std::string_view text, int codePage) {
     }
     if (!sawGroups)
         throw ImportError("the document has no \"groups\" array");
+    conversion.Finish();
     return db;
 }
 
-TDatabase ImportCsv(std::string_view text, int codePage) {
+TDatabase ImportCsv(std::string_view text, TextConversion& conversion) {
     CheckUtf8(text);
     std::vector<CsvRecord> records;
     try {
@@ -327,6 +369,7 @@ TDatabase ImportCsv(std::string_view text, int codePage) {
         throw ImportError("no header line (expected \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\")");
     const CsvRecord& header = records[0];
     const char* const names[] = {"group", "title", "username", "password", "url", "notes"};
+    constexpr int kPasswordColumn = 3;
     int column[6] = {-1, -1, -1, -1, -1, -1};
     for (std::size_t c = 0; c < header.size(); ++c) {
         const std::string name = Lower(header[c]);
@@ -346,7 +389,9 @@ TDatabase ImportCsv(std::string_view text, int codePage) {
             throw ImportError(where + ": " + std::to_string(rec.size()) + " fields, the header has " +
                               std::to_string(header.size()));
         const auto field = [&](int n) {
-            return column[n] < 0 ? std::string() : Ansi(rec[column[n]], codePage, where + " (" + header[column[n]] + ")");
+            return column[n] < 0 ? std::string()
+                                 : conversion.ToAnsi(rec[column[n]], where + " (" + header[column[n]] + ")",
+                                                     n == kPasswordColumn);
         };
         const std::string groupTitle = field(0);
         auto found = groupIndex.find(groupTitle);
@@ -354,9 +399,14 @@ TDatabase ImportCsv(std::string_view text, int codePage) {
             tallykey::AppendGroup(db, groupTitle, DefaultGroupIcon);
             found = groupIndex.emplace(groupTitle, static_cast<int>(db.Groups.size()) - 1).first;
         }
-        tallykey::AppendItem(db, found->second, field(1), field(2), field(3), field(4), CommentLines(field(5)),
+        // In column order, so that refused fields are named in the order of the record.
+        std::string texts[6];
+        for (int n = 1; n < 6; ++n)
+            texts[n] = field(n);
+        tallykey::AppendItem(db, found->second, texts[1], texts[2], texts[3], texts[4], CommentLines(texts[5]),
                              DefaultItemIcon);
     }
+    conversion.Finish();
     return db;
 }
 

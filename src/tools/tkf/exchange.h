@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tkf {
 
@@ -33,15 +34,39 @@ std::string ExportJson(const tallykey::TDatabase& db, int codePage);
 // CSV has no place for icons, branch states or groups without items.
 std::string ExportCsv(const tallykey::TDatabase& db, int codePage);
 
-// Both throw ImportError with a message that names the place of the problem. Texts must
-// be UTF-8 and hold no character the code page lacks (nothing is replaced silently).
+// Imported UTF-8 texts to the code page. A character the code page lacks is refused
+// (nothing is replaced silently) unless `replaceUnmappable`, which stores "?" for it.
+// Either way every such field is noted, so that one pass names them all. Messages
+// never hold a password's text: its field and the place of the first character that
+// does not fit are named instead.
+class TextConversion {
+public:
+    TextConversion(int codePage, bool replaceUnmappable) : codePage_(codePage), replace_(replaceUnmappable) {}
+    int CodePage() const { return codePage_; }
+    // `where` names the field ("groups[0].items[1].password"); `secret` fields are
+    // never quoted. A text holding U+0000 throws at once.
+    std::string ToAnsi(const std::string& utf8, const std::string& where, bool secret);
+    // Throws ImportError with one line per refused field, if there were any.
+    void Finish() const;
+    // The fields that got "?" (replaceUnmappable), by name, without their text.
+    const std::vector<std::string>& Replaced() const { return replaced_; }
+
+private:
+    int codePage_;
+    bool replace_;
+    std::vector<std::string> refused_;
+    std::vector<std::string> replaced_;
+};
+
+// Both throw ImportError with a message that names the place of the problem; texts must
+// be UTF-8 and are converted by `conversion` (which has been finished when they return).
 // JSON: missing keys take defaults (texts empty, group icon 0, item icon 17, expanded
 // true); unknown keys and wrong types are errors.
 // CSV: columns are found by their header names (case does not matter, unknown columns are
 // ignored, "Group" and "Title" are needed); groups are made in the order of their first
 // appearance, open, with icon 0; items get icon 17.
-tallykey::TDatabase ImportJson(std::string_view text, int codePage);
-tallykey::TDatabase ImportCsv(std::string_view text, int codePage);
+tallykey::TDatabase ImportJson(std::string_view text, TextConversion& conversion);
+tallykey::TDatabase ImportCsv(std::string_view text, TextConversion& conversion);
 
 // Offset of the first byte that is not part of well-formed UTF-8, or npos.
 std::size_t FindInvalidUtf8(std::string_view text);

@@ -40,6 +40,7 @@ enum OptionBit : unsigned {
     OptPasswordFd = 1u << 3,
     OptNewPasswordFd = 1u << 4,
     OptCodePage = 1u << 5,
+    OptReplaceUnmappable = 1u << 6,
 };
 
 struct OptionInfo {
@@ -64,6 +65,10 @@ const OptionInfo kOptions[] = {
     {OptCodePage, "--codepage N",
      "the Windows code page of the database's texts (default: the\n"
      "one Windows uses for this locale, from LC_ALL/LC_CTYPE/LANG)"},
+    {OptReplaceUnmappable, "--replace-unmappable",
+     "import: store \"?\" for characters the code page cannot hold\n"
+     "and name each field so changed on standard error (without\n"
+     "it such a file is refused)"},
 };
 
 struct CommandInfo {
@@ -82,7 +87,7 @@ const CommandInfo kCommands[] = {
      "make the database OUT.tkf from a JSON or CSV file (the format\n"
      "is taken from --format, INPUT's extension or its content;\n"
      "INPUT \"-\" is standard input)",
-     OptFormat | OptForce | OptPasswordFd | OptNewPasswordFd | OptCodePage},
+     OptFormat | OptForce | OptPasswordFd | OptNewPasswordFd | OptCodePage | OptReplaceUnmappable},
     {"check", "FILE",
      "only test the password: exit 0 right, 2 wrong, 3 damaged\n"
      "file, 1 cannot read the file",
@@ -151,6 +156,7 @@ struct Options {
     std::vector<std::string> files;
     bool reveal = false;
     bool force = false;
+    bool replaceUnmappable = false;
     std::optional<std::string> format;
     int passwordFd = -1;
     int newPasswordFd = -1;
@@ -218,6 +224,9 @@ Options Parse(int argc, char** argv) {
         } else if (arg == "--force") {
             o.force = true;
             o.used |= OptForce;
+        } else if (arg == "--replace-unmappable") {
+            o.replaceUnmappable = true;
+            o.used |= OptReplaceUnmappable;
         } else if (arg == "--format") {
             o.format = value();
             o.used |= OptFormat;
@@ -284,6 +293,14 @@ TDatabase Open(const std::string& path, tkf::PasswordInput& passwords) {
         break;
     }
     throw Failure(ExitFailure, path + ": " + r.message);
+}
+
+// `text` with `prefix` before each of its lines.
+std::string Lines(const std::string& prefix, const std::string& text) {
+    std::string out = prefix;
+    for (const char c : text)
+        out += c == '\n' ? "\n" + prefix : std::string(1, c);
+    return out;
 }
 
 void WriteOut(const std::string& text) {
@@ -362,14 +379,18 @@ int Run(const Options& o) {
         const tkf::Format format = o.format ? (*o.format == "json" ? tkf::Format::Json : tkf::Format::Csv)
                                             : tkf::DetectFormat(input == "-" ? "" : input, text);
         TDatabase db;
+        tkf::TextConversion conversion(codePage, o.replaceUnmappable);
         try {
-            db = format == tkf::Format::Json ? tkf::ImportJson(text, codePage) : tkf::ImportCsv(text, codePage);
+            db = format == tkf::Format::Json ? tkf::ImportJson(text, conversion) : tkf::ImportCsv(text, conversion);
         } catch (const tkf::ImportError& e) {
-            throw Failure(ExitFailure, input + ": " + e.what());
+            throw Failure(ExitFailure, Lines(input + ": ", e.what()));
         }
         std::string password = passwords.New();
         WriteDatabaseFile(db, password, output);
         tallykey::SecureWipe(password);
+        for (const std::string& field : conversion.Replaced())
+            std::cerr << "tkf: " << input << ": " << field << ": characters that code page " << codePage
+                      << " cannot hold were stored as \"?\"\n";
         return ExitOk;
     }
     if (command == "passwd") {
@@ -404,7 +425,7 @@ int main(int argc, char** argv) {
         std::cerr << "tkf: " << e.what() << "\n";
         return ExitUsage;
     } catch (const Failure& e) {
-        std::cerr << "tkf: " << e.what() << "\n";
+        std::cerr << Lines("tkf: ", e.what()) << "\n";
         return e.code;
     } catch (const tkf::PasswordError& e) {
         std::cerr << "tkf: " << e.what() << "\n";
