@@ -1,5 +1,6 @@
 #include "toolkit/ansi_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <iconv.h>
@@ -9,19 +10,33 @@ namespace toolkit {
 namespace {
 
 struct LocaleCodePage {
-    const char* language; // two-letter language code
+    const char* language; // language code of the locale name
+    const char* region;   // territory, or nullptr for any
+    const char* modifier; // "@" modifier, or nullptr for any
     int codePage;
 };
 
-// The ANSI code page Windows picks per language.
+// The ANSI code page that Windows gives each language's locales
+// (LOCALE_IDEFAULTANSICODEPAGE); the first entry that matches counts, so a
+// language's particular regions and scripts come before its general entry.
+// Languages that Windows keeps to Unicode only, and those not listed, get 1252.
 constexpr LocaleCodePage kLocaleCodePages[] = {
-    {"ru", 1251}, {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"sr", 1251}, {"mk", 1251},
-    {"kk", 1251}, {"ky", 1251}, {"tt", 1251}, {"mn", 1251},
-    {"pl", 1250}, {"cs", 1250}, {"sk", 1250}, {"hu", 1250}, {"sl", 1250}, {"hr", 1250},
-    {"ro", 1250}, {"sq", 1250}, {"bs", 1250},
-    {"el", 1253}, {"tr", 1254}, {"az", 1254}, {"he", 1255}, {"ar", 1256}, {"fa", 1256},
-    {"ur", 1256}, {"et", 1257}, {"lv", 1257}, {"lt", 1257}, {"vi", 1258}, {"th", 874},
-    {"ja", 932}, {"zh", 936}, {"ko", 949},
+    {"ru", nullptr, nullptr, 1251}, {"uk", nullptr, nullptr, 1251},  {"be", nullptr, nullptr, 1251},
+    {"bg", nullptr, nullptr, 1251}, {"sr", nullptr, "latin", 1250},  {"sr", nullptr, nullptr, 1251},
+    {"mk", nullptr, nullptr, 1251}, {"kk", nullptr, nullptr, 1251},  {"ky", nullptr, nullptr, 1251},
+    {"tt", nullptr, nullptr, 1251}, {"mn", nullptr, nullptr, 1251},  {"tg", nullptr, nullptr, 1251},
+    {"ba", nullptr, nullptr, 1251}, {"sah", nullptr, nullptr, 1251}, {"uz", nullptr, "cyrillic", 1251},
+    {"uz", nullptr, nullptr, 1254}, {"pl", nullptr, nullptr, 1250},  {"cs", nullptr, nullptr, 1250},
+    {"sk", nullptr, nullptr, 1250}, {"hu", nullptr, nullptr, 1250},  {"sl", nullptr, nullptr, 1250},
+    {"hr", nullptr, nullptr, 1250}, {"ro", nullptr, nullptr, 1250},  {"sq", nullptr, nullptr, 1250},
+    {"bs", nullptr, nullptr, 1250}, {"tk", nullptr, nullptr, 1250},  {"el", nullptr, nullptr, 1253},
+    {"tr", nullptr, nullptr, 1254}, {"az", nullptr, nullptr, 1254},  {"he", nullptr, nullptr, 1255},
+    {"ar", nullptr, nullptr, 1256}, {"fa", nullptr, nullptr, 1256},  {"ur", nullptr, nullptr, 1256},
+    {"ug", nullptr, nullptr, 1256}, {"prs", nullptr, nullptr, 1256}, {"et", nullptr, nullptr, 1257},
+    {"lv", nullptr, nullptr, 1257}, {"lt", nullptr, nullptr, 1257},  {"vi", nullptr, nullptr, 1258},
+    {"th", nullptr, nullptr, 874},  {"ja", nullptr, nullptr, 932},   {"zh", "TW", nullptr, 950},
+    {"zh", "HK", nullptr, 950},     {"zh", "MO", nullptr, 950},      {"zh", nullptr, nullptr, 936},
+    {"ko", nullptr, nullptr, 949},
 };
 
 int g_currentCodePage = 0;
@@ -72,20 +87,50 @@ std::string IconvName(int codePage) {
     case 936: return "CP936";
     case 949: return "CP949";
     case 874: return "CP874";
-    default: return "CP" + std::to_string(codePage);
+    case 20127: return "ASCII";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    default:
+        if (codePage >= 28591 && codePage <= 28605)
+            return "ISO-8859-" + std::to_string(codePage - 28590);
+        return "CP" + std::to_string(codePage);
     }
 }
 
 } // namespace
 
 int CodePageForLocale(std::string_view locale) {
-    if (locale.size() < 2)
-        return 1252;
-    std::string_view language = locale.substr(0, 2);
+    // language[_territory][.codeset][@modifier]
+    const std::string_view modifier =
+        locale.find('@') == std::string_view::npos ? std::string_view() : locale.substr(locale.find('@') + 1);
+    locale = locale.substr(0, std::min(locale.find('.'), locale.find('@')));
+    const std::size_t underscore = locale.find('_');
+    const std::string_view language = locale.substr(0, underscore);
+    const std::string_view region =
+        underscore == std::string_view::npos ? std::string_view() : locale.substr(underscore + 1);
     for (const LocaleCodePage& entry : kLocaleCodePages)
-        if (language == entry.language)
+        if (language == entry.language && (!entry.region || region == entry.region) &&
+            (!entry.modifier || modifier == entry.modifier))
             return entry.codePage;
     return 1252;
+}
+
+std::vector<std::string> LocaleTableLanguages() {
+    std::vector<std::string> languages;
+    for (const LocaleCodePage& entry : kLocaleCodePages)
+        if (languages.empty() || languages.back() != entry.language)
+            languages.emplace_back(entry.language);
+    return languages;
+}
+
+bool CodePageAvailable(int codePage) {
+    if (codePage <= 0 || codePage > 65535)
+        return false;
+    iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    iconv_close(cd);
+    return true;
 }
 
 int SystemCodePage() {

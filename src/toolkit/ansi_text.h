@@ -5,14 +5,22 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace toolkit {
 
 // The Windows code page that Windows would use for the user's locale
 // (LC_ALL, LC_CTYPE, then LANG): ru_RU gives 1251, en_US and de_DE 1252,
-// pl_PR 1250, el_GR 1253, tr_TR 1254, ... and "C"/unknown gives 1252.
+// pl_PL 1250, el_GR 1253, tr_TR 1254, zh_CN 936, zh_TW 950, sr_RS@latin
+// 1250, ... and "C"/unknown gives 1252.
 int SystemCodePage();
 int CodePageForLocale(std::string_view locale);
+// The languages that the locale table names (each once), for checking it.
+std::vector<std::string> LocaleTableLanguages();
+
+// Whether texts in the Windows code page `codePage` can be converted here
+// (65001 is UTF-8).
+bool CodePageAvailable(int codePage);
 
 // Bytes of the code page to UTF-8. Bytes the code page leaves undefined become U+FFFD.
 std::string AnsiToUtf8(std::string_view bytes, int codePage);
