@@ -1,5 +1,5 @@
 // The program's command line: an optional database to open, --help,
-// --version, and "--" before a file name that begins with "-". The window
+// --version, --codepage N, and "--" before a file name that begins with "-". The window
 // system takes its own options (-style, -platform, ...) from the words before
 // "--" only, so that a file after "--" is never read as one of them.
 #pragma once
@@ -18,12 +18,14 @@ struct ProgramCommandLine {
     std::vector<std::string> afterOptions;
     // The database to open (the first file named), empty when none.
     std::string file;
+    // --codepage N: the Windows code page of this run, 0 when not given.
+    int codePage = 0;
     // Why the command line is wrong, for WrongUsage.
     std::string error;
 };
 
-// First step, before the window system starts: --help and --version need no
-// display. `args` are the words after the program name.
+// First step, before the window system starts: --help, --version and a
+// wrong --codepage need no display. `args` are the words after the program name.
 ProgramCommandLine ParseProgramCommandLine(const std::vector<std::string>& args);
 // Second step, with the words the window system left of toolkitArguments:
 // any that still begins with "-" is an unknown option.

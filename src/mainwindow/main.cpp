@@ -8,6 +8,7 @@
 
 #include "mainwindow/command_line.h"
 #include "mainwindow/main_form.h"
+#include "preferences/settings.h"
 #include "toolkit/application.h"
 
 namespace {
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
         std::fputs(tallykey::ProgramVersionText().c_str(), stdout);
         return 0;
     }
+    if (commandLine.action == ProgramCommandLine::Action::WrongUsage) {
+        std::fprintf(stderr, "tallyk: %s (try tallyk --help)\n", commandLine.error.c_str());
+        return kExitUsage;
+    }
 
     // The window system sees the words before "--" only.
     std::vector<char*> toolkitArgv{argv[0]};
@@ -46,6 +51,7 @@ int main(int argc, char** argv) {
     // Desktops that match windows to their menu entry (Wayland) find it by this name.
     app.SetDesktopEntry("tallykey");
 
+    tallykey::Settings().CommandLineCodePage = commandLine.codePage;
     tallykey::MainForm form;
     if (!commandLine.file.empty())
         form.Arguments = {commandLine.file};

@@ -9,6 +9,7 @@
 #include "preferences/language.h"
 #include "preferences/options_dialog.h"
 #include "preferences/settings.h"
+#include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/resources.h"
 
@@ -295,6 +296,8 @@ void MainForm::Initialize() {
     SetIcon(icon);
     OpenLinkButton->SetHandCursor();
     TransferSettings(false, *this, CurrentFile);
+    // Before any text of the settings, the language file or a database is shown.
+    toolkit::SetCurrentCodePage(ChooseCodePage());
     RecreatePasswordBox(Settings().HidePass);
     ApplyMainFormTexts(*this);
 }

@@ -47,6 +47,29 @@ void SetProgramFolder(const std::string& folder) {
         ProgramFolderOverride() += '/';
 }
 
+int LanguageFileCodePage(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        return 0;
+    // The first line that opens a section names the first section.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string_view::npos && line[first] == '[') {
+            const std::size_t close = line.find(']', first);
+            if (close == std::string_view::npos)
+                return 0;
+            const std::optional<std::string> value =
+                IniRead(text, line.substr(first + 1, close - first - 1), "CodePage");
+            const int codePage = value ? IniParseInt(*value) : 0;
+            return toolkit::CodePageAvailable(codePage) ? codePage : 0;
+        }
+        start = end + 1;
+    }
+    return 0;
+}
+
 bool LanguageFileInUse(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
@@ -59,7 +82,7 @@ LanguageSection::LanguageSection(const std::string& section)
         return;
     // A file in use that cannot be read gives empty texts, like a missing section.
     text_ = ReadWholeFile(path_).value_or(std::string());
-    utf8_ = text_.starts_with("\xEF\xBB\xBF");
+    codePage_ = text_.starts_with("\xEF\xBB\xBF") ? 65001 : LanguageFileCodePage(text_);
 }
 
 std::string LanguageSection::Read(const std::string& key, const std::string& defaultText) const {
@@ -68,9 +91,11 @@ std::string LanguageSection::Read(const std::string& key, const std::string& def
     std::optional<std::string> value = IniRead(text_, section_, key);
     if (!value)
         return Cut(defaultText);
-    if (utf8_)
-        return Cut(toolkit::Utf8ToAnsi(*value, toolkit::CurrentCodePage()));
-    return Cut(std::move(*value));
+    const int inUse = toolkit::CurrentCodePage();
+    if (codePage_ == 0 || codePage_ == inUse)
+        return Cut(std::move(*value));
+    const std::string utf8 = codePage_ == 65001 ? *value : toolkit::AnsiToUtf8(*value, codePage_);
+    return Cut(toolkit::Utf8ToAnsi(utf8, inUse));
 }
 
 void ApplyMainFormTexts(MainForm& form) {

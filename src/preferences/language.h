@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tallykey {
 
@@ -34,10 +35,18 @@ void SetProgramFolder(const std::string& folder);
 // file in use. An empty path, a missing file or a folder mean built-in English.
 bool LanguageFileInUse(const std::string& path);
 
+// The code page that a language file names for itself with a CodePage key in
+// its first section (which the program's other readers take for an unknown
+// key), or 0 when it names none that this system can convert. A file that
+// starts with the UTF-8 byte-order mark is UTF-8 whatever it names: 0 here.
+int LanguageFileCodePage(std::string_view text);
+
 // One section of the language file in use (the setting LangFile), read from
 // the file once when the object is made. When no file is in use InUse() is
-// false and Read gives the default. A file that starts with the UTF-8
-// byte-order mark is converted to the code page in use.
+// false and Read gives the default. Texts come in the code page in use:
+// a file that starts with the UTF-8 byte-order mark, or names another code
+// page for itself, is converted ("?" for what the code page in use lacks);
+// the texts of any other file are its bytes.
 class LanguageSection {
 public:
     explicit LanguageSection(const std::string& section);
@@ -49,7 +58,7 @@ private:
     std::string path_;
     std::string section_;
     bool inUse_ = false;
-    bool utf8_ = false;
+    int codePage_ = 0; // of the file's texts; 0: the code page in use
     std::string text_;
 };
 

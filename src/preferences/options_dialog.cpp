@@ -8,6 +8,7 @@
 #include "preferences/data_files.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
+#include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/services.h"
@@ -224,13 +225,13 @@ void OptionsDialog::HidePassClicked() { form_.RecreatePasswordBox(HidePassCheck-
 
 void OptionsDialog::LanguageChanged() {
     const int index = LanguageList->ItemIndex();
-    if (index <= 0) {
-        Settings().LangFile.clear();
+    Settings().LangFile = index <= 0 ? std::string() : DataFilePath(LanguageList->ItemText(index));
+    // English captions come back only with a restart, and so does a code page
+    // that the chosen file names for itself: the open database's texts keep
+    // the code page they were read in for the rest of the run.
+    if (index <= 0 || ChooseCodePage() != toolkit::CurrentCodePage())
         toolkit::MessageBox(this, "Please restart program to load this language.", "Information",
                             toolkit::MB_OK | toolkit::MB_ICONINFORMATION);
-    } else {
-        Settings().LangFile = DataFilePath(LanguageList->ItemText(index));
-    }
     ApplyMainFormTexts(form_);
     ApplyOptionsFormTexts(*this);
 }

@@ -10,6 +10,8 @@
 
 #include "preferences/data_files.h"
 #include "preferences/ini_file.h"
+#include "preferences/language.h"
+#include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 
@@ -162,6 +164,21 @@ void TransferSettings(bool save, toolkit::Window& mainWindow, std::string& curre
     // Not among the keys every file has: written only once it is in use.
     if (!save || s.ClearClipboard != 0)
         s.ClearClipboard = std::max(0, ini.ExchangeInt("ClearClipboard", s.ClearClipboard));
+    if (!save || s.CodePage != 0)
+        s.CodePage = ini.ExchangeInt("CodePage", s.CodePage);
+}
+
+int ChooseCodePage() {
+    const TSettings& s = Settings();
+    for (const int chosen : {s.CommandLineCodePage, s.CodePage})
+        if (toolkit::CodePageAvailable(chosen))
+            return chosen;
+    if (LanguageFileInUse(s.LangFile)) {
+        const int named = LanguageFileCodePage(ReadWholeFile(s.LangFile).value_or(std::string()));
+        if (named != 0 && named != 65001)
+            return named;
+    }
+    return toolkit::SystemCodePage();
 }
 
 } // namespace tallykey

@@ -21,6 +21,11 @@ struct TSettings {
     bool OnWebLink = false;
     bool MinimizeToTray = false;
     int ClearClipboard = 0; // seconds after which a copied text is taken off again; 0: never
+    // The Windows code page of the database texts, the master password and
+    // the language files; 0 for the one of the locale. Set by hand in the file.
+    int CodePage = 0;
+    // --codepage N of the command line, for this run only (0: not given).
+    int CommandLineCodePage = 0;
 };
 
 // The main window's outer rectangle from the settings file made usable in the
@@ -49,6 +54,14 @@ std::string SettingsFilePathFor(const std::string& exePath);
 std::string SettingsReadPathFor(const std::string& exePath, const std::string& settingsPath);
 // Uses `path` from now on (tests); empty goes back to the decision above.
 void SetSettingsFilePath(const std::string& path);
+
+// The code page of this run: the command line's, else the setting's, else
+// the one that the language file in use names for itself (unless that is
+// UTF-8, which the database files of other readers do not use), else the
+// locale's. A number this system cannot convert counts as not given. A
+// Russian language file thus brings its code page with it, as the Windows
+// desktop it was written for has it.
+int ChooseCodePage();
 
 // Loads (save = false) or saves every setting; `currentFile` is stored as
 // LastFile and the geometry is that of `mainWindow`.

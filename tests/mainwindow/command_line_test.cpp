@@ -40,6 +40,23 @@ TEST(ProgramCommandLine, OptionsFilesAndTheEndOfOptions) {
     EXPECT_EQ(unknown.error, "unknown option -x.tkf");
 }
 
+TEST(ProgramCommandLine, CodePageForOneRun) {
+    ProgramCommandLine c = Parse({"--codepage", "1251", "a.tkf"}, {"a.tkf"});
+    EXPECT_EQ(c.action, Action::Run);
+    EXPECT_EQ(c.codePage, 1251);
+    EXPECT_EQ(c.file, "a.tkf");
+    EXPECT_EQ(Parse({"--codepage=65001"}, {}).codePage, 65001);
+    EXPECT_EQ(Parse({}, {}).codePage, 0);
+    EXPECT_EQ(Parse({"--", "--codepage"}, {}).file, "--codepage");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--codepage", "12345"}, {"--codepage=1251x"}, {"--codepage="}, {"--codepage", "0"}, {"--codepage"}}) {
+        c = Parse(args, {});
+        EXPECT_EQ(c.action, Action::WrongUsage) << args.back();
+        EXPECT_EQ(c.error.rfind("--codepage needs a", 0), 0u) << c.error;
+    }
+    EXPECT_EQ(Parse({"--codepage", "x", "--help"}, {}).action, Action::Help);
+}
+
 // --version and --help answer without a display, where the window system
 // would refuse to start; an unknown option is wrong usage.
 TEST(ProgramCommandLine, TheProgramAnswersWithoutADisplay) {
@@ -62,6 +79,8 @@ TEST(ProgramCommandLine, TheProgramAnswersWithoutADisplay) {
     EXPECT_EQ(out.rfind("Usage: tallyk [OPTIONS] [--] [FILE]\n", 0), 0u) << out;
     EXPECT_EQ(run("-platform offscreen --bogus", out), 64);
     EXPECT_NE(out.find("tallyk: unknown option --bogus"), std::string::npos) << out;
+    EXPECT_EQ(run("--codepage 99999", out), 64);
+    EXPECT_NE(out.find("tallyk: --codepage needs a Windows code page number"), std::string::npos) << out;
 }
 
 } // namespace

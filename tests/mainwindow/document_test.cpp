@@ -1,6 +1,9 @@
 // The document: opening, saving, the password prompts, the save prompt,
 // dropped files, and the state each command leaves behind.
+#include <cstdlib>
+
 #include "test_app.h"
+#include "toolkit/ansi_text.h"
 
 namespace tallykey::test {
 namespace {
@@ -130,6 +133,48 @@ TEST_F(DocumentTest, ThreeWrongPasswordsThenTheRightOne) {
     }
     EXPECT_EQ(State(), (DocumentState{file, "right", true, false, CaptionFor("secret.tkf")}));
     EXPECT_EQ(form->Db.Items[0][0].Title, "Box");
+}
+
+// The CodePage setting decides which key typed letters make: "Пароль" opens
+// a file keyed with its cp1251 bytes under CodePage=1251, while under an
+// English locale without the setting the same letters cannot make that key.
+TEST_F(DocumentTest, TheCodePageSettingDecidesTheKeyOfTypedLetters) {
+    const char* lcAll = std::getenv("LC_ALL");
+    const std::string savedLcAll = lcAll ? lcAll : "";
+    ::setenv("LC_ALL", "en_US.UTF-8", 1);
+    const std::string file = dir.File("cyrillic.tkf");
+    std::filesystem::copy_file(TALLYKEY_TEST_DATA "/cyrillic-1251.tkf", file);
+    // The letters as the keyboard gives them, reaching the box in the run's code page.
+    const auto typeLetters = [](toolkit::Window& window) {
+        TypePassword(toolkit::Utf8ToAnsi("Пароль", toolkit::CurrentCodePage()))(window);
+    };
+    const auto start = [this](const std::string& settings) {
+        form.reset();
+        WriteFile(dir.File("tallyk.ini"), settings);
+        form = std::make_unique<MainForm>();
+        form->Initialize();
+    };
+
+    start("");
+    EXPECT_EQ(toolkit::CurrentCodePage(), 1252);
+    script.dialogs = {typeLetters, CancelPrompt()};
+    script.answers = {IDOK};
+    EXPECT_FALSE(form->OpenDatabase(file));
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Wrong password! Please try again.");
+
+    start("[Settings]\r\nCodePage=1251\r\n");
+    EXPECT_EQ(toolkit::CurrentCodePage(), 1251);
+    script.dialogs = {typeLetters};
+    ASSERT_TRUE(form->OpenDatabase(file));
+    EXPECT_EQ(form->MasterPassword, "\xcf\xe0\xf0\xee\xeb\xfc");
+    EXPECT_EQ(toolkit::AnsiToUtf8(form->Db.Groups.at(0).Title, toolkit::CurrentCodePage()), "Почта");
+
+    if (lcAll)
+        ::setenv("LC_ALL", savedLcAll.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
+    toolkit::SetCurrentCodePage(0);
 }
 
 // The open prompt's title is built on the dialog's own title, which a

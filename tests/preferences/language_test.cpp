@@ -2,11 +2,13 @@
 // "Main Form" loader.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
 #include "mainwindow/main_form.h"
 #include "preferences/language.h"
+#include "preferences/settings.h"
 #include "test_app.h"
 #include "toolkit/ansi_text.h"
 
@@ -57,6 +59,50 @@ TEST_F(Language, TextsAreReadAsBytesOrFromUtf8) {
     toolkit::SetCurrentCodePage(codePage);
 }
 
+// A file may name its code page in its first section; its texts then reach
+// the windows in the code page in use, whatever the file was written in.
+TEST_F(Language, AFileNamesItsOwnCodePage) {
+    EXPECT_EQ(LanguageFileCodePage("; note\r\n [Main Form] \r\ncodepage = 1251\r\n"), 1251);
+    EXPECT_EQ(LanguageFileCodePage("[Main Form]\nLogin=x\n[Options Form]\nCodePage=1251\n"), 0); // not the first
+    EXPECT_EQ(LanguageFileCodePage("[Main Form]\nCodePage=99999\n"), 0);                         // unknown here
+    EXPECT_EQ(LanguageFileCodePage("\xEF\xBB\xBF[Main Form]\nCodePage=1251\n"), 0);              // UTF-8 all the same
+    EXPECT_EQ(LanguageFileCodePage("Login=x\n"), 0);
+
+    const int codePage = toolkit::CurrentCodePage();
+    Use("ru.lng", "[Main Form]\r\nCodePage=1251\r\nLogin=" + Cp1251("Логин:") + "\r\n");
+    for (const auto& [inUse, expected] : std::vector<std::pair<int, std::string>>{
+             {1251, Cp1251("Логин:")}, {65001, "Логин:"}, {1252, "?????:"}, {20866, "\xec\xcf\xc7\xc9\xce:"}}) {
+        toolkit::SetCurrentCodePage(inUse);
+        EXPECT_EQ(LanguageSection("Main Form").Read("Login"), expected) << inUse;
+    }
+    toolkit::SetCurrentCodePage(codePage);
+}
+
+// The code page of a run: --codepage, else the setting, else the language
+// file's own (unless UTF-8), else the locale's.
+TEST_F(Language, TheCodePageOfARun) {
+    const char* lcAll = std::getenv("LC_ALL");
+    const std::string savedLcAll = lcAll ? lcAll : "";
+    ::setenv("LC_ALL", "pl_PL.UTF-8", 1);
+    TSettings& s = Settings();
+    EXPECT_EQ(ChooseCodePage(), 1250);
+    Use("ru.lng", "[Main Form]\nCodePage=1251\n");
+    EXPECT_EQ(ChooseCodePage(), 1251);
+    s.CodePage = 1253;
+    EXPECT_EQ(ChooseCodePage(), 1253);
+    s.CommandLineCodePage = 65001;
+    EXPECT_EQ(ChooseCodePage(), 65001);
+    s.CommandLineCodePage = 0;
+    s.CodePage = 4242; // unknown: as if not set
+    EXPECT_EQ(ChooseCodePage(), 1251);
+    Use("utf8.lng", "[Main Form]\nCodePage=65001\n");
+    EXPECT_EQ(ChooseCodePage(), 1250);
+    if (lcAll)
+        ::setenv("LC_ALL", savedLcAll.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
+}
+
 TEST_F(Language, HostileFilesGiveEmptyTexts) {
     std::mt19937 random(77);
     std::string noise(100000, '\0');
@@ -87,7 +133,12 @@ protected:
 TEST_F(MainFormTexts, TheShippedRussianFileAndBackToEnglish) {
     Settings().LangFile = test::ShippedRussian();
     ASSERT_TRUE(std::filesystem::exists(Settings().LangFile));
+    // It names its code page, which a run without a setting takes.
+    const int codePage = toolkit::CurrentCodePage();
+    ASSERT_EQ(ChooseCodePage(), 1251);
+    toolkit::SetCurrentCodePage(ChooseCodePage());
     ApplyMainFormTexts(form);
+    toolkit::SetCurrentCodePage(codePage);
     EXPECT_EQ(form.LoginCaption->Caption(), Cp1251("Логин:"));
     EXPECT_EQ(form.CommentCaption->Caption(), Cp1251("Комментарий:"));
     EXPECT_EQ(form.MainMenu->Text(MenuFile), Cp1251("&Файл"));

@@ -205,6 +205,8 @@ TEST_F(Options, FileTypeCheckBoxActsAtOnce) {
 TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {
     std::filesystem::copy_file(test::ShippedRussian(), folder.File("russian.lng"));
     auto ru = [](const char* utf8) { return toolkit::Utf8ToAnsi(utf8, 1251); };
+    const int codePage = toolkit::CurrentCodePage();
+    toolkit::SetCurrentCodePage(1251); // a run in the file's own code page
     Run([&](OptionsDialog& d) {
         ASSERT_EQ(d.LanguageList->Count(), 2);
         d.LanguageList->SelectByUser(1);
@@ -242,6 +244,24 @@ TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {
         EXPECT_EQ(d.FiletypeCheck->Caption(), ru("Связать файлы *.tkf с программой"));
         ClickCloseBox(d);
     });
+    toolkit::SetCurrentCodePage(codePage);
+}
+
+// A file that names another code page than the run's comes right only after
+// a restart (the open database keeps the code page it was read in), and says so.
+TEST_F(Options, ALanguageOfAnotherCodePageAsksForARestart) {
+    std::filesystem::copy_file(test::ShippedRussian(), folder.File("russian.lng"));
+    const int codePage = toolkit::CurrentCodePage();
+    toolkit::SetCurrentCodePage(1252);
+    Run([&](OptionsDialog& d) {
+        d.LanguageList->SelectByUser(1);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Please restart program to load this language.");
+        EXPECT_EQ(form.LoginCaption->Caption(), "?????:");
+        ClickCloseBox(d);
+    });
+    EXPECT_EQ(ChooseCodePage(), 1251); // what the next start takes
+    toolkit::SetCurrentCodePage(codePage);
 }
 
 TEST_F(Options, ShowOptionsRunsTheDialogOnce) {

@@ -77,12 +77,14 @@ TEST_F(SettingsFile, LoadsValuesAsThePlatformReadsThem) {
 
 TEST_F(SettingsFile, SavingKeepsCommentsAndUnknownKeys) {
     folder.Write("tallyk.ini",
-                 "; written by hand\n[Settings]\nHidePass=0\nFutureOption=42\n\n[Elsewhere]\nLeft=1\n");
+                 "; written by hand\n[Settings]\nHidePass=0\nCodePage=1251\nFutureOption=42\n\n[Elsewhere]\nLeft=1\n");
     std::string current = "a.tkf";
     Load();
+    EXPECT_EQ(Settings().CodePage, 1251); // set by hand, kept in its place
     TransferSettings(true, window, current);
     const std::string saved = folder.Read("tallyk.ini");
-    EXPECT_TRUE(saved.starts_with("; written by hand\n[Settings]\nHidePass=0\nFutureOption=42\nLastFile=a.tkf\n"))
+    EXPECT_TRUE(saved.starts_with(
+        "; written by hand\n[Settings]\nHidePass=0\nCodePage=1251\nFutureOption=42\nLastFile=a.tkf\n"))
         << saved;
     EXPECT_TRUE(saved.ends_with("MinimizeToTray=0\n\n[Elsewhere]\nLeft=1\n")) << saved;
 }
