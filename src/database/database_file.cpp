@@ -2,6 +2,7 @@
 
 #include "database/decimal_text.h"
 #include "database/file_encryption.h"
+#include "database/file_guard.h"
 #include "database/secure_wipe.h"
 #include "database/stream.h"
 
@@ -11,7 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <random>
+
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +102,31 @@ std::string SystemReason(int error) {
     return std::strerror(error);
 }
 
+// Passes reads and writes through and hashes the bytes they move, so that a file is
+// fingerprinted by the one pass that reads or writes it.
+class HashingStream final : public Stream {
+public:
+    explicit HashingStream(Stream& inner) : inner_(inner) {}
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::size_t n = inner_.Read(buffer, count);
+        hash_.Add(buffer, n);
+        return n;
+    }
+    std::size_t Write(const void* buffer, std::size_t count) override {
+        const std::size_t n = inner_.Write(buffer, count);
+        hash_.Add(buffer, n);
+        return n;
+    }
+    void Seek(std::uint64_t position) override { inner_.Seek(position); }
+    std::uint64_t Position() const override { return inner_.Position(); }
+    std::uint64_t Size() const override { return inner_.Size(); }
+    std::uint64_t Hash() const { return hash_.Value(); }
+
+private:
+    Stream& inner_;
+    ContentHash hash_;
+};
+
 // Reads the length field and the encrypted blocks from `file` and parses the plaintext.
 // `systemError` tells whether a short read was the system's failure rather than the end
 // of the data.
@@ -128,7 +159,9 @@ ReadResult ReadFromStream(TDatabase& db, std::string_view password, Stream& file
         return {ReadStatus::ReadError, e.what()};
     }
 
-    // The plaintext ends at its stated length, or earlier where the decrypted bytes end.
+    // The plaintext ends at its stated length, or earlier where the decrypted bytes end:
+    // then the file is damaged (cut short, or its length field is impossible), and what is
+    // there is still read.
     std::string_view text = plain.Bytes();
     text = text.substr(0, std::min<std::size_t>(text.size(), length));
     TDatabase parsed;
@@ -136,7 +169,11 @@ ReadResult ReadFromStream(TDatabase& db, std::string_view password, Stream& file
         return {ReadStatus::WrongPassword, {}};
     std::swap(db, parsed);
     WipeModel(parsed);
-    return {ReadStatus::Success, {}};
+    const std::uint64_t promised = (std::uint64_t(length) + AesBlockSize - 1) / AesBlockSize * AesBlockSize;
+    const std::uint64_t present = size > position ? size - position : 0;
+    ReadResult result{ReadStatus::Success, {}};
+    result.missingBytes = promised > present ? promised - present : 0;
+    return result;
 }
 
 std::string ParentFolder(const std::string& path) {
@@ -162,6 +199,105 @@ void SyncFolder(const std::string& folder) {
         ::close(fd);
     }
 }
+
+// Removes what interrupted writes of the same target left in the folder. A writer holds
+// the lock of its temporary for as long as the temporary has a name, so one that can be
+// locked belongs to nobody any more.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const uid_t self = ::geteuid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix)
+            continue;
+        const std::string path = folder + "/" + std::string(name);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == self && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// The file a write goes to before it replaces the target: unnamed (O_TMPFILE) until it is
+// complete where the file system allows it, else named from the start. Locked while it
+// lives, so that RemoveStaleTemporaries leaves it alone.
+class TemporaryFile {
+public:
+    TemporaryFile(std::string folder, std::string prefix) : folder_(std::move(folder)), prefix_(std::move(prefix)) {}
+    ~TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Creates it with permissions 0600. The descriptor is handed to the caller, who closes it.
+    bool Create() {
+        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error_ = errno;
+            return false;
+        }
+        if (fd_ < 0) {
+            path_ = folder_ + "/" + prefix_ + "XXXXXX";
+            fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+            if (fd_ < 0) {
+                error_ = errno;
+                return false;
+            }
+            named_ = true;
+        }
+        (void)::flock(fd_, LOCK_EX | LOCK_NB);
+        return true;
+    }
+    int Descriptor() const { return fd_; }
+    int Error() const { return error_; }
+    const std::string& Path() const { return path_; }
+
+    // Gives an unnamed file its temporary name, in the target's folder.
+    bool Name() {
+        if (named_)
+            return true;
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = prefix_;
+            for (int i = 0; i < 6; ++i)
+                name += Letters[random() % (sizeof Letters - 1)];
+            path_ = folder_ + "/" + name;
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                named_ = true;
+                return true;
+            }
+            if (errno != EEXIST) {
+                error_ = errno;
+                return false;
+            }
+        }
+        error_ = EEXIST;
+        return false;
+    }
+    // The rename has taken the name away.
+    void Placed() { named_ = false; }
+    // Removes the name a failed write leaves; an unnamed file goes with its descriptor.
+    void Discard() {
+        if (named_)
+            ::unlink(path_.c_str());
+        named_ = false;
+    }
+
+private:
+    std::string folder_;
+    std::string prefix_;
+    std::string path_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool named_ = false;
+};
 
 } // namespace
 
@@ -238,10 +374,17 @@ bool ParsePlaintext(std::string_view plaintext, TDatabase& out) {
 }
 
 ReadResult ReadDatabase(TDatabase& db, std::string_view password, const std::string& path) {
+    int error = 0;
+    const int fd = OpenRegularFile(path, error);
+    if (fd < 0)
+        return {ReadStatus::ReadError, OpenErrorText(error)};
     FileStream file;
-    if (!file.Open(path, FileStream::Mode::Read))
-        return {ReadStatus::ReadError, SystemReason(file.LastError())};
-    return ReadFromStream(db, password, file, [&file] { return file.LastError(); });
+    file.Attach(fd);
+    HashingStream hashing(file);
+    ReadResult result = ReadFromStream(db, password, hashing, [&file] { return file.LastError(); });
+    if (result.ok())
+        result.fingerprint = FingerprintOf(fd, hashing.Hash());
+    return result;
 }
 
 ReadResult ReadDatabaseBytes(TDatabase& db, std::string_view password, std::string_view fileBytes) {
@@ -265,7 +408,7 @@ std::string EncryptDatabase(const TDatabase& db, std::string_view password,
 }
 
 WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const std::string& path,
-                          const BranchOpen& branchOpen) {
+                          const WriteOptions& options) {
     std::string target = path;
     struct stat linkInfo {};
     if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
@@ -275,54 +418,101 @@ WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const 
         }
     }
     struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    bool replacing = ::stat(target.c_str(), &old) == 0;
+    if (replacing && options.mustNotExist)
+        return {false, SystemReason(EEXIST)};
     if (replacing && !S_ISREG(old.st_mode))
-        return {false, SystemReason(S_ISDIR(old.st_mode) ? EISDIR : EINVAL)};
+        return {false, S_ISDIR(old.st_mode) ? SystemReason(EISDIR) : std::string(NotRegularFileText)};
+
+    FileLock ownLock;
+    if (!options.heldLock) {
+        switch (ownLock.Acquire(target, WriterPatience)) {
+        case FileLock::Status::Locked: break;
+        case FileLock::Status::NoFile: replacing = false; break;
+        case FileLock::Status::Busy: return {false, FileBusyText};
+        case FileLock::Status::Failed: return {false, OpenErrorText(ownLock.Error())};
+        }
+        if (replacing && ::stat(target.c_str(), &old) != 0)
+            replacing = false;
+    }
+    // Replacing a file takes only the folder's permission; the file's own is kept to, as
+    // a direct write would. A file that nobody may write has been made read-only on
+    // purpose: it is kept also from the administrator, whom permissions do not stop.
+    if (replacing) {
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return {false, SystemReason(errno)};
+        if ((old.st_mode & 0222) == 0)
+            return {false, SystemReason(EACCES)};
+    }
+    if (options.expected && options.expected->known) {
+        int error = 0;
+        switch (CheckFingerprint(target, *options.expected, error)) {
+        case FileCheck::Same:
+        case FileCheck::Missing: break;
+        case FileCheck::Changed: {
+            WriteResult result;
+            result.changed = true;
+            return result;
+        }
+        case FileCheck::Unreadable: return {false, OpenErrorText(error)};
+        }
+    }
 
     const std::string folder = ParentFolder(target);
-    // The temporary name stays within the system's limit for a name however long the
-    // target's is.
-    std::string temp = folder + "/." + FileNamePart(target).substr(0, 200) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC); // created with permissions 0600
-    if (fd < 0)
-        return {false, SystemReason(errno)};
+    const std::string tempPrefix = "." + FileNamePart(target).substr(0, 200) + std::string(TemporaryInfix);
+    RemoveStaleTemporaries(folder, tempPrefix);
+    TemporaryFile temp(folder, tempPrefix);
+    if (!temp.Create())
+        return {false, SystemReason(temp.Error())};
     FileStream file;
-    file.Attach(fd);
+    file.Attach(temp.Descriptor());
 
     const auto fail = [&](std::string reason) {
         file.Close();
-        ::unlink(temp.c_str());
+        temp.Discard();
         return WriteResult{false, std::move(reason)};
     };
 
     if (replacing) {
-        if (::fchmod(fd, old.st_mode & 07777) != 0)
+        if (::fchmod(temp.Descriptor(), old.st_mode & 07777) != 0)
             return fail(SystemReason(errno));
         // Keeps the owner where the system allows it (for example when run as root).
-        (void)!::fchown(fd, old.st_uid, old.st_gid);
+        (void)!::fchown(temp.Descriptor(), old.st_uid, old.st_gid);
     }
 
+    HashingStream hashing(file);
     try {
-        MemoryStream plain(BuildPlaintext(db, branchOpen));
+        MemoryStream plain(BuildPlaintext(db, options.branchOpen));
         const std::uint64_t length = plain.Size();
         const std::uint8_t header[4] = {
             static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
             static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
-        if (file.Write(header, sizeof header) != sizeof header)
+        if (hashing.Write(header, sizeof header) != sizeof header)
             throw StreamError(StreamWriteErrorText);
         const AesKey key = DatabaseKey(password);
-        EncryptStream(plain, 0, key, file);
+        EncryptStream(plain, 0, key, hashing);
     } catch (const StreamError& e) {
         return fail(file.LastError() != 0 ? SystemReason(file.LastError()) : e.what());
     } catch (const std::bad_alloc&) {
         return fail(SystemReason(ENOMEM));
     }
-    if (!file.Sync() || !file.Close())
+    if (!file.Sync())
         return fail(SystemReason(file.LastError()));
-    if (::rename(temp.c_str(), target.c_str()) != 0)
+    const FileFingerprint written = FingerprintOf(temp.Descriptor(), hashing.Hash());
+    // Named only now that it is complete; the name is taken away again by the rename.
+    if (!temp.Name())
+        return fail(SystemReason(temp.Error()));
+    const unsigned renameFlags = options.mustNotExist ? RENAME_NOREPLACE : 0;
+    if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, target.c_str(), renameFlags) != 0)
         return fail(SystemReason(errno));
+    temp.Placed();
+    // Closing after the rename keeps the temporary's lock until its name is gone.
+    if (!file.Close())
+        return {false, SystemReason(file.LastError())};
     SyncFolder(folder);
-    return {true, {}};
+    WriteResult result{true, {}};
+    result.fingerprint = written;
+    return result;
 }
 
 } // namespace tallykey

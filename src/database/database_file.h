@@ -5,6 +5,7 @@
 // title, icon, login, password, web link and comment. Numbers are decimal text.
 #pragma once
 
+#include "database/file_guard.h"
 #include "database/model.h"
 
 #include <functional>
@@ -37,13 +38,22 @@ enum class ReadStatus {
     WrongPassword,   // the first field is not the marker; also a file of 4 bytes or fewer
     DecryptionError, // message: "Invalid buffer size for decryption"
     ReadError,       // the file cannot be opened or read; message: the system's reason,
-                     // e.g. "No such file or directory" for a file that does not exist
+                     // e.g. "No such file or directory" for a file that does not exist, or
+                     // NotRegularFileText for a FIFO or a device (refused without waiting)
 };
 
 struct ReadResult {
+    ReadResult() = default;
+    ReadResult(ReadStatus status, std::string message) : status(status), message(std::move(message)) {}
     ReadStatus status = ReadStatus::ReadError;
     std::string message;
+    // On success: how many bytes the file lacks of what its length field promises (0 for
+    // a whole file). A damaged file still reads; what it holds is in the model.
+    std::uint64_t missingBytes = 0;
+    // On success from a file: the file that was read (ReadDatabase only).
+    FileFingerprint fingerprint;
     bool ok() const { return status == ReadStatus::Success; }
+    bool damaged() const { return ok() && missingBytes > 0; }
 };
 
 // Reads and decrypts the file at `path`. The model is replaced only on success and is
@@ -55,21 +65,53 @@ ReadResult ReadDatabase(TDatabase& db, std::string_view password, const std::str
 ReadResult ReadDatabaseBytes(TDatabase& db, std::string_view password, std::string_view fileBytes);
 
 struct WriteResult {
+    WriteResult() = default;
+    WriteResult(bool ok, std::string message) : ok(ok), message(std::move(message)) {}
     bool ok = false;
     std::string message; // the reason of a failure, empty on success
+    // The file at the path is not the one expected (WriteOptions::expected): nothing was
+    // written, ok is false and message empty. The caller decides whether to overwrite.
+    bool changed = false;
+    FileFingerprint fingerprint; // on success: the file written
+};
+
+struct WriteOptions {
+    BranchOpen branchOpen;
+    // When given and known, the file at the path must still be this one (as read or last
+    // written); else nothing is written and the result says `changed`. A file that is gone
+    // meanwhile is simply written again.
+    const FileFingerprint* expected = nullptr;
+    // A lock of the path's file that the caller took before its reading (held, or there was
+    // no file to lock). Without one the write takes the lock itself for its duration
+    // (waiting up to WriterPatience).
+    const FileLock* heldLock = nullptr;
+    // Make a new file only: an existing one, also one that appears meanwhile, is left alone
+    // and the write fails with the system's "File exists".
+    bool mustNotExist = false;
 };
 
 // The complete file contents for a database.
 std::string EncryptDatabase(const TDatabase& db, std::string_view password,
                             const BranchOpen& branchOpen = {});
 
-// Writes the file at `path` so that the previous file survives any failure: the bytes go
-// to a temporary file in the same folder, which is flushed to the disk and then renamed
-// over the target (and the folder flushed). On failure the temporary file is removed and
-// the old file is left exactly as it was. A new file is created with permissions 0600; a
-// replaced file keeps its permissions. A symbolic link at `path` is followed, so the
-// link stays and its target is replaced.
+// Writes the file at `path` so that the previous file survives any failure and no
+// half-written file is left by an interruption: the bytes go to an unnamed file in the
+// same folder (a named temporary where the file system has no unnamed ones), which is
+// flushed to the disk, given a temporary name and renamed over the target (and the folder
+// flushed). Temporaries of this target that an interrupted write left are removed first.
+// On failure the old file is left exactly as it was. A new file is created with
+// permissions 0600; a replaced file keeps its permissions, and one the user may not write,
+// or that nobody may write, is not replaced (the system's "Permission denied"). A
+// symbolic link at `path` is followed, so the link stays and its target is replaced.
 WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const std::string& path,
-                          const BranchOpen& branchOpen = {});
+                          const WriteOptions& options);
+inline WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const std::string& path,
+                                 const BranchOpen& branchOpen = {}) {
+    return WriteDatabase(db, password, path, WriteOptions{branchOpen});
+}
+
+// The temporary names a write of `target` uses in its folder: "." + the target's name +
+// TemporaryInfix + six characters.
+inline constexpr std::string_view TemporaryInfix = ".tallykey-";
 
 } // namespace tallykey

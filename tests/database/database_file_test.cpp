@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
+#include <thread>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,8 @@
 #include <sstream>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -469,6 +473,197 @@ TEST_F(TempDir, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     EXPECT_TRUE(fs::is_empty(Path("folder")));
     EXPECT_EQ(Entries(), 2u);
     EXPECT_EQ(Slurp(path), original);
+}
+
+} // namespace
+} // namespace tallykey
+
+namespace tallykey {
+namespace {
+
+TDatabase Numbered(const std::string& tag, int items) {
+    TDatabase db;
+    AppendGroup(db, tag, 1);
+    for (int i = 0; i < items; ++i)
+        AppendItem(db, 0, tag + std::to_string(i), "login", "password " + std::to_string(i), "https://example.com",
+                   "", 17);
+    return db;
+}
+
+// A file cut short, or one whose length field promises more than any file holds, still reads
+// with what it has, and says how much it lacks.
+TEST_F(TempDir, DamagedFilesReadWhatTheyHoldAndSayHowMuchIsMissing) {
+    const std::string whole = EncryptDatabase(Numbered("n", 200), "pw");
+    const std::uint64_t blocks = whole.size() - 4;
+    const struct Case {
+        const char* name;
+        std::string bytes;
+        std::uint64_t missing;
+    } cases[] = {
+        {"whole", whole, 0},
+        {"cut at a block boundary", whole.substr(0, whole.size() - 160), 160},
+        {"impossible length", "\xff\xff\xff\xff"s + whole.substr(4), (std::uint64_t(1) << 32) - blocks},
+    };
+    for (const Case& c : cases) {
+        Spit(Path("f.tkf"), c.bytes);
+        TDatabase db;
+        const ReadResult r = ReadDatabase(db, "pw", Path("f.tkf"));
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(r.missingBytes, c.missing) << c.name;
+        EXPECT_EQ(r.damaged(), c.missing != 0) << c.name;
+        ASSERT_EQ(db.Items.size(), 1u) << c.name;
+        if (c.missing == 160)
+            EXPECT_LT(db.Items[0].size(), 200u);
+        else
+            EXPECT_EQ(db.Items[0].size(), 200u) << c.name;
+    }
+}
+
+// A FIFO or a device is refused at once (a FIFO without a writer would hold the read forever).
+TEST_F(TempDir, OnlyRegularFilesAreRead) {
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    for (const std::string& path : {Path("fifo"), std::string("/dev/null")}) {
+        TDatabase db = Sample();
+        const ReadResult r = ReadDatabase(db, "", path);
+        EXPECT_EQ(r.status, ReadStatus::ReadError) << path;
+        EXPECT_EQ(r.message, "Not a regular file") << path;
+        EXPECT_EQ(Describe(db), Describe(Sample()));
+    }
+}
+
+TEST_F(TempDir, AFileTheUserMayNotWriteIsNotReplaced) {
+    const std::string path = Path("ro.tkf");
+    ASSERT_TRUE(WriteDatabase(Sample(), "", path).ok);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    const std::string before = Slurp(path);
+    ASSERT_EQ(::symlink(path.c_str(), Path("link.tkf").c_str()), 0);
+    for (const std::string& target : {path, Path("link.tkf")}) {
+        const WriteResult w = WriteDatabase(TDatabase{}, "", target);
+        EXPECT_FALSE(w.ok) << target;
+        EXPECT_EQ(w.message, "Permission denied") << target;
+    }
+    EXPECT_EQ(Slurp(path), before);
+    struct stat st {};
+    ASSERT_EQ(::lstat(Path("link.tkf").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Entries(), 2u);
+}
+
+TEST_F(TempDir, AWriteChecksThatTheFileIsStillTheOneItKnows) {
+    const std::string path = Path("db.tkf");
+    const WriteResult first = WriteDatabase(Sample(), "", path);
+    ASSERT_TRUE(first.ok);
+    TDatabase db;
+    const ReadResult read = ReadDatabase(db, "", path);
+    ASSERT_TRUE(read.fingerprint.known);
+    EXPECT_EQ(read.fingerprint, first.fingerprint) << "reading and writing fingerprint alike";
+
+    // Unchanged: written.
+    WriteOptions options;
+    options.expected = &read.fingerprint;
+    const WriteResult second = WriteDatabase(Numbered("mine", 3), "", path, options);
+    ASSERT_TRUE(second.ok) << second.message;
+    EXPECT_NE(second.fingerprint, read.fingerprint);
+
+    // Replaced by another writer meanwhile: refused, and the other's file stays.
+    ASSERT_TRUE(WriteDatabase(Numbered("theirs", 3), "", path).ok);
+    const std::string theirs = Slurp(path);
+    options.expected = &second.fingerprint;
+    WriteResult w = WriteDatabase(Numbered("mine", 4), "", path, options);
+    EXPECT_FALSE(w.ok);
+    EXPECT_TRUE(w.changed);
+    EXPECT_EQ(Slurp(path), theirs);
+
+    // Rewritten in place, its size and time kept: only its bytes tell.
+    const ReadResult now = ReadDatabase(db, "", path);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, "x", 1, 20), 1);
+    ::close(fd);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    options.expected = &now.fingerprint;
+    EXPECT_TRUE(WriteDatabase(Numbered("mine", 5), "", path, options).changed);
+
+    // Gone meanwhile: nothing to lose, so it is written.
+    ::unlink(path.c_str());
+    EXPECT_TRUE(WriteDatabase(Numbered("mine", 6), "", path, options).ok);
+
+    // A new file only: an existing one is left alone.
+    options = {};
+    options.mustNotExist = true;
+    w = WriteDatabase(TDatabase{}, "", path, options);
+    EXPECT_FALSE(w.ok);
+    EXPECT_EQ(w.message, "File exists");
+    EXPECT_TRUE(WriteDatabase(TDatabase{}, "", Path("new.tkf"), options).ok);
+    EXPECT_EQ(Entries(), 2u);
+}
+
+// The lock of a file survives its replacement: one who waited for the old file holds the new one.
+TEST_F(TempDir, WritersTakeTurnsOnTheFileTheyReplace) {
+    const std::string path = Path("db.tkf");
+    ASSERT_TRUE(WriteDatabase(Sample(), "", path).ok);
+    FileLock first;
+    ASSERT_EQ(first.Acquire(path, std::chrono::milliseconds(0)), FileLock::Status::Locked);
+    FileLock second;
+    EXPECT_EQ(second.Acquire(path, std::chrono::milliseconds(50)), FileLock::Status::Busy);
+
+    FileLock::Status waited = FileLock::Status::Failed;
+    std::thread waiter([&] { waited = second.Acquire(path, std::chrono::seconds(10)); });
+    // Gives the waiter time to lock onto the old file (without it the test proves less).
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WriteOptions options;
+    options.heldLock = &first;
+    ASSERT_TRUE(WriteDatabase(Numbered("new", 1), "", path, options).ok);
+    first.Release();
+    waiter.join();
+    EXPECT_EQ(waited, FileLock::Status::Locked);
+    FileLock third;
+    EXPECT_EQ(third.Acquire(path, std::chrono::milliseconds(0)), FileLock::Status::Busy)
+        << "the waiter holds the file now at the path";
+    second.Release();
+    EXPECT_EQ(third.Acquire(path, std::chrono::milliseconds(0)), FileLock::Status::Locked);
+    EXPECT_EQ(third.Acquire(Path("none.tkf"), std::chrono::milliseconds(0)), FileLock::Status::NoFile);
+}
+
+TEST_F(TempDir, InterruptedWritesLeaveNothingBehind) {
+    const std::string path = Path("db.tkf");
+    // What a killed writer left goes with the next write; a live writer's temporary stays.
+    Spit(Path(".db.tkf.tallykey-abc123"), "stale");
+    const std::string live = Path(".db.tkf.tallykey-xyz789");
+    const int liveFd = ::open(live.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(liveFd, LOCK_EX), 0);
+    Spit(Path(".db.tkf.tallykey-long-name"), "not ours"); // another pattern: kept
+    ASSERT_TRUE(WriteDatabase(Sample(), "", path).ok);
+    EXPECT_FALSE(fs::exists(Path(".db.tkf.tallykey-abc123")));
+    EXPECT_TRUE(fs::exists(live));
+    ::close(liveFd);
+    fs::remove(live);
+    fs::remove(Path(".db.tkf.tallykey-long-name"));
+
+    // Killed at random moments while saving: the file is always whole, the old or the new.
+    const TDatabase a = Numbered("a", 3000), b = Numbered("b", 2500);
+    ASSERT_TRUE(WriteDatabase(a, "", path).ok);
+    std::mt19937 random(12345);
+    for (int round = 0; round < 15; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (unsigned n = 0;; ++n)
+                (void)WriteDatabase(n % 2 ? a : b, "", path);
+        }
+        ::usleep(1000 + random() % 20000);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        TDatabase back;
+        const ReadResult r = ReadDatabase(back, "", path);
+        ASSERT_TRUE(r.ok()) << "round " << round;
+        EXPECT_FALSE(r.damaged());
+        EXPECT_TRUE(Describe(back) == Describe(a) || Describe(back) == Describe(b)) << "round " << round;
+    }
+    ASSERT_TRUE(WriteDatabase(a, "", path).ok);
+    EXPECT_EQ(Entries(), 1u);
 }
 
 } // namespace
