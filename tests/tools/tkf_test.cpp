@@ -1,4 +1,6 @@
 // tkf as users run it: the built binary, passwords through descriptors or a terminal.
+#include "database/file_guard.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -435,6 +437,56 @@ TEST_F(Tkf, PasswdReencryptsUnderTheNewPassword) {
     const std::string before = Slurp(file);
     ExpectOneErrorLine(Run({"passwd", file, "--password-fd", "0"}, "nope\nother\n"), 2, "wrong password");
     EXPECT_EQ(Slurp(file), before);
+}
+
+// Damaged, special and read-only files: each refused with its reason, nothing changed.
+TEST_F(Tkf, DamagedSpecialAndReadOnlyFiles) {
+    const std::string example = Slurp(kData + "/example.tkf");
+    ASSERT_GT(example.size(), 4u + 16u);
+    Spit(Path("cut.tkf"), example.substr(0, example.size() - 16));
+    ExpectOneErrorLine(Run({"check", Path("cut.tkf"), "--password-fd", "0"}, "\n"), 3,
+                       "damaged file: 16 bytes missing at its end");
+    Spit(Path("huge.tkf"), "\xff\xff\xff\xff" + example.substr(4));
+    const std::string missing = std::to_string((std::uint64_t(1) << 32) - (example.size() - 4));
+    ExpectOneErrorLine(Run({"check", Path("huge.tkf"), "--password-fd", "0"}, "\n"), 3,
+                       "damaged file: " + missing + " bytes missing");
+    // Show gives what can be read and still fails; passwd does not make the loss permanent.
+    Outcome o = Run({"show", Path("huge.tkf"), "--password-fd", "0"}, "\n");
+    EXPECT_EQ(o.code, 3);
+    EXPECT_NE(o.out.find("Mail"), std::string::npos);
+    const std::string cut = Slurp(Path("cut.tkf"));
+    ExpectOneErrorLine(Run({"passwd", Path("cut.tkf"), "--password-fd", "0"}, "\nnew\n"), 3, "not rewritten");
+    EXPECT_EQ(Slurp(Path("cut.tkf")), cut);
+
+    // A FIFO would hold the reading forever: refused at once, as a database and as input.
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    ExpectOneErrorLine(Run({"check", Path("fifo"), "--password-fd", "0"}, "\n"), 1, "Not a regular file");
+    ExpectOneErrorLine(Run({"import", Path("fifo"), Path("x.tkf"), "--format", "json", "--password-fd", "0"}, "\n"),
+                       1, "Not a regular file (use - to read standard input)");
+
+    // Read-only: kept, also from root.
+    Spit(Path("ro.tkf"), example);
+    ASSERT_EQ(::chmod(Path("ro.tkf").c_str(), 0444), 0);
+    ExpectOneErrorLine(Run({"passwd", Path("ro.tkf"), "--password-fd", "0"}, "\nnew\n"), 1,
+                       "cannot write: Permission denied");
+    Spit(Path("in.json"), "{\"groups\": []}");
+    ExpectOneErrorLine(Run({"import", Path("in.json"), Path("ro.tkf"), "--force", "--password-fd", "0"}, "\n"), 1,
+                       "cannot write: Permission denied");
+    EXPECT_EQ(Slurp(Path("ro.tkf")), example);
+    EXPECT_FALSE(fs::exists(Path("x.tkf")));
+}
+
+// A writer that holds the file longer than a second one will wait: the second fails and says why.
+TEST_F(Tkf, ASecondWriterFailsClearlyWhenTheFirstTakesTooLong) {
+    const std::string file = Path("p.tkf");
+    fs::copy_file(kData + "/example.tkf", file);
+    tallykey::FileLock held;
+    ASSERT_EQ(held.Acquire(file, std::chrono::milliseconds(0)), tallykey::FileLock::Status::Locked);
+    ExpectOneErrorLine(Run({"passwd", file, "--password-fd", "0"}, "\nnew\n"), 1,
+                       "the file is being changed by another program; try again later");
+    held.Release();
+    EXPECT_EQ(Slurp(file), Slurp(kData + "/example.tkf"));
+    EXPECT_EQ(Run({"passwd", file, "--password-fd", "0"}, "\nnew\n").code, 0);
 }
 
 TEST_F(Tkf, UsageErrors) {

@@ -1,6 +1,7 @@
 // tkf: the command-line companion for Tallykey database files.
 #include "database/aes.h"
 #include "database/database_file.h"
+#include "database/file_guard.h"
 #include "database/secure_wipe.h"
 #include "tools/tkf/exchange.h"
 #include "tools/tkf/password_input.h"
@@ -10,14 +11,12 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -266,8 +265,9 @@ void RefuseOthers(const Options& o, const CommandInfo& command) {
 }
 
 // Opens FILE as the program does: the empty password first when none is given on a
-// descriptor, then the password asked for.
-TDatabase Open(const std::string& path, tkf::PasswordInput& passwords) {
+// descriptor, then the password asked for. A damaged file opens with what it holds;
+// `read` tells how much is missing and which file was read.
+TDatabase Open(const std::string& path, tkf::PasswordInput& passwords, tallykey::ReadResult* read = nullptr) {
     TDatabase db;
     tallykey::ReadResult r;
     if (passwords.FromTerminal()) {
@@ -284,6 +284,8 @@ TDatabase Open(const std::string& path, tkf::PasswordInput& passwords) {
     }
     switch (r.status) {
     case ReadStatus::Success:
+        if (read)
+            *read = r;
         return db;
     case ReadStatus::WrongPassword:
         throw Failure(ExitWrongPassword, path + ": wrong password");
@@ -303,6 +305,23 @@ std::string Lines(const std::string& prefix, const std::string& text) {
     return out;
 }
 
+// The failure of a file whose length field promises more than it holds.
+Failure Damaged(const std::string& path, std::uint64_t missing) {
+    return Failure(ExitDamaged, path + ": damaged file: " + std::to_string(missing) + " byte" +
+                                    (missing == 1 ? "" : "s") + " missing at its end");
+}
+
+// Takes the lock that writers of `path` share; a file that is not there has none.
+void LockForWriting(tallykey::FileLock& lock, const std::string& path) {
+    switch (lock.Acquire(path, tallykey::WriterPatience)) {
+    case tallykey::FileLock::Status::Locked:
+    case tallykey::FileLock::Status::NoFile: return;
+    case tallykey::FileLock::Status::Busy: throw Failure(ExitFailure, path + ": " + tallykey::FileBusyText);
+    case tallykey::FileLock::Status::Failed:
+        throw Failure(ExitFailure, path + ": " + tallykey::OpenErrorText(lock.Error()));
+    }
+}
+
 void WriteOut(const std::string& text) {
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
     std::cout.flush();
@@ -311,29 +330,44 @@ void WriteOut(const std::string& text) {
 }
 
 std::string ReadInput(const std::string& path) {
-    std::ostringstream s;
     if (path == "-") {
+        std::ostringstream s;
         s << std::cin.rdbuf();
         if (std::cin.bad())
             throw Failure(ExitFailure, "cannot read standard input");
         return s.str();
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw Failure(ExitFailure, path + ": " + std::strerror(EISDIR));
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Failure(ExitFailure, path + ": " + std::strerror(errno));
-    s << in.rdbuf();
-    if (in.bad())
-        throw Failure(ExitFailure, path + ": " + std::strerror(errno));
-    return s.str();
+    int error = 0;
+    const int fd = tallykey::OpenRegularFile(path, error);
+    if (fd < 0)
+        throw Failure(ExitFailure, path + ": " + tallykey::OpenErrorText(error) +
+                                       (error == 0 ? " (use - to read standard input)" : ""));
+    std::string text;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int reason = errno;
+            ::close(fd);
+            throw Failure(ExitFailure, path + ": " + std::strerror(reason));
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
 }
 
-void WriteDatabaseFile(const TDatabase& db, const std::string& password, const std::string& path) {
+void WriteDatabaseFile(const TDatabase& db, const std::string& password, const std::string& path,
+                       const tallykey::WriteOptions& options) {
     if (password.size() > tallykey::AesKeySize)
         std::cerr << "tkf: note: only the first 16 bytes of the password make the key\n";
-    const tallykey::WriteResult w = tallykey::WriteDatabase(db, password, path);
+    const tallykey::WriteResult w = tallykey::WriteDatabase(db, password, path, options);
+    if (w.changed)
+        throw Failure(ExitFailure, path + ": changed by another program meanwhile; nothing written");
     if (!w.ok)
         throw Failure(ExitFailure, path + ": cannot write: " + w.message);
 }
@@ -351,21 +385,30 @@ int Run(const Options& o) {
 
     if (command == "show") {
         NeedFiles(o, 1, "one database file");
-        const TDatabase db = Open(o.files[0], passwords);
+        tallykey::ReadResult read;
+        const TDatabase db = Open(o.files[0], passwords, &read);
         WriteOut(tkf::ShowText(db, codePage, o.reveal));
+        if (read.damaged())
+            throw Damaged(o.files[0], read.missingBytes);
         return ExitOk;
     }
     if (command == "export") {
         NeedFiles(o, 1, "one database file");
         if (!o.format)
             throw UsageError("export needs --format json or --format csv");
-        const TDatabase db = Open(o.files[0], passwords);
+        tallykey::ReadResult read;
+        const TDatabase db = Open(o.files[0], passwords, &read);
         WriteOut(*o.format == "json" ? tkf::ExportJson(db, codePage) : tkf::ExportCsv(db, codePage));
+        if (read.damaged())
+            throw Damaged(o.files[0], read.missingBytes);
         return ExitOk;
     }
     if (command == "check") {
         NeedFiles(o, 1, "one database file");
-        Open(o.files[0], passwords);
+        tallykey::ReadResult read;
+        Open(o.files[0], passwords, &read);
+        if (read.damaged())
+            throw Damaged(o.files[0], read.missingBytes);
         WriteOut(o.files[0] + ": the password is right\n");
         return ExitOk;
     }
@@ -386,7 +429,14 @@ int Run(const Options& o) {
             throw Failure(ExitFailure, Lines(input + ": ", e.what()));
         }
         std::string password = passwords.New();
-        WriteDatabaseFile(db, password, output);
+        // Without --force an existing file is never replaced, also one made meanwhile.
+        tallykey::FileLock lock;
+        if (o.force)
+            LockForWriting(lock, output);
+        tallykey::WriteOptions options;
+        options.heldLock = &lock;
+        options.mustNotExist = !o.force;
+        WriteDatabaseFile(db, password, output, options);
         tallykey::SecureWipe(password);
         for (const std::string& field : conversion.Replaced())
             std::cerr << "tkf: " << input << ": " << field << ": characters that code page " << codePage
@@ -395,9 +445,20 @@ int Run(const Options& o) {
     }
     if (command == "passwd") {
         NeedFiles(o, 1, "one database file");
-        const TDatabase db = Open(o.files[0], passwords);
+        // Held from the reading to the renaming, so that no other writer's change falls
+        // between them.
+        tallykey::FileLock lock;
+        LockForWriting(lock, o.files[0]);
+        tallykey::ReadResult read;
+        const TDatabase db = Open(o.files[0], passwords, &read);
+        if (read.damaged())
+            throw Failure(ExitDamaged, Damaged(o.files[0], read.missingBytes).what() +
+                                           std::string("; not rewritten, which would lose the rest for good"));
         std::string password = passwords.New();
-        WriteDatabaseFile(db, password, o.files[0]);
+        tallykey::WriteOptions options;
+        options.expected = &read.fingerprint;
+        options.heldLock = &lock;
+        WriteDatabaseFile(db, password, o.files[0], options);
         tallykey::SecureWipe(password);
         return ExitOk;
     }
