@@ -21,6 +21,10 @@ constexpr unsigned kSaveOptions = toolkit::FileDialog::PathMustExist |
                                   toolkit::FileDialog::HideReadOnly |
                                   toolkit::FileDialog::OverwritePrompt;
 
+std::string ByteCount(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
+
 bool IsExistingFile(const std::string& path) {
     if (path.empty())
         return false;
@@ -77,27 +81,67 @@ bool MainForm::OpenDatabase(const std::string& path) {
 
     RebuildTree();
     CurrentFile = path;
+    CurrentFingerprint = result.fingerprint;
     SecureWipe(MasterPassword);
     MasterPassword = std::move(password);
     SetTitle();
     SetSaveEnabled(false);
     Saved = true;
+    if (result.damaged()) {
+        DamagedFile = path;
+        DamagedBytes = result.missingBytes;
+        toolkit::MessageBox(this,
+                            "'" + path + "' is damaged: " + ByteCount(result.missingBytes) +
+                                " missing at its end.\nWhat could be read is shown. Saving over the file "
+                                "would lose the rest for good.",
+                            kAppTitle, toolkit::MB_OK | toolkit::MB_ICONEXCLAMATION);
+    }
     return true;
 }
 
 bool MainForm::SaveDatabase(const std::string& path) {
+    if (!DamagedFile.empty() && path == DamagedFile) {
+        const std::string question = "'" + path + "' was damaged when it was opened: " + ByteCount(DamagedBytes) +
+                                     " missing at its end.\nSaving replaces it with what is shown, and the "
+                                     "missing part is lost for good. Save anyway?";
+        if (toolkit::MessageBox(this, question, kAppTitle, toolkit::MB_YESNO | toolkit::MB_ICONEXCLAMATION) !=
+            toolkit::IDYES)
+            return false;
+    }
     // The file keeps the branch states the tree shows now, not the flags of the last rebuild.
-    const BranchOpen branchOpen = [this](const TGroup& group) {
+    WriteOptions options;
+    options.branchOpen = [this](const TGroup& group) {
         if (group.Node != NoNode && GroupTree->Exists(group.Node))
             return GroupTree->IsExpanded(group.Node);
         return group.Expanded;
     };
-    const WriteResult result = WriteDatabase(Db, MasterPassword, path, branchOpen);
+    if (path == CurrentFile)
+        options.expected = &CurrentFingerprint;
+    WriteResult result = WriteDatabase(Db, MasterPassword, path, options);
+    if (result.changed) {
+        const std::string question =
+            "'" + path + "' has been changed by another program since it was opened or saved here.\n\n"
+            "Yes: replace it with the database shown here (the other program's changes are lost).\n"
+            "No: save the database shown here under another name.\n"
+            "Cancel: save nothing now.";
+        const int answer =
+            toolkit::MessageBox(this, question, kAppTitle, toolkit::MB_YESNOCANCEL | toolkit::MB_ICONEXCLAMATION);
+        if (answer == toolkit::IDNO)
+            return SaveDocumentAs();
+        if (answer != toolkit::IDYES)
+            return false;
+        options.expected = nullptr;
+        result = WriteDatabase(Db, MasterPassword, path, options);
+    }
     if (!result.ok) {
-        toolkit::MessageBox(this, "Encryption failed!", kAppTitle, toolkit::MB_OK);
+        toolkit::MessageBox(this, "Encryption failed!\n'" + path + "': " + result.message, kAppTitle,
+                            toolkit::MB_OK);
         return false;
     }
     CurrentFile = path;
+    CurrentFingerprint = result.fingerprint;
+    if (path == DamagedFile)
+        DamagedFile.clear();
     SetTitle();
     SetSaveEnabled(false);
     Saved = true;
@@ -126,6 +170,7 @@ void MainForm::CmdNew() {
                             toolkit::MB_YESNO | toolkit::MB_ICONQUESTION) != toolkit::IDYES)
         return;
     CurrentFile = kUntitledFile;
+    CurrentFingerprint = {};
     SetTitle();
     SetSaveEnabled(false);
     Saved = true;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "database/file_guard.h"
 #include "database/model.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
@@ -74,6 +75,13 @@ public:
     std::string CurrentFile;
     std::string MasterPassword;
     bool Saved = false;
+    // The file at CurrentFile as it was opened or last saved here; a save checks that
+    // no other program has changed it since.
+    FileFingerprint CurrentFingerprint;
+    // A file found damaged when it was opened, and how many bytes it lacked: the first
+    // save over it asks first.
+    std::string DamagedFile;
+    std::uint64_t DamagedBytes = 0;
     bool FirstShow = false;
     toolkit::TrayIconData TrayIcon;
     bool DeleteShortcutRemoved = false;

@@ -85,7 +85,8 @@ TEST_F(DocumentTest, StateTableRowByRow) {
     script.answers = {IDOK};
     EXPECT_FALSE(form->SaveDatabase(dir.File("no/such/folder.tkf")));
     ASSERT_EQ(script.boxes.size(), 1u);
-    EXPECT_EQ(script.boxes[0].text, "Encryption failed!");
+    EXPECT_EQ(script.boxes[0].text,
+              "Encryption failed!\n'" + dir.File("no/such/folder.tkf") + "': No such file or directory");
     EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
     EXPECT_EQ(script.boxes[0].flags, toolkit::MB_OK);
     EXPECT_EQ(State(), (DocumentState{second, "one", false, true, CaptionFor("second.tkf")}));
@@ -415,8 +416,11 @@ TEST_F(DocumentTest, UnreadableFileIsReportedWithItsReason) {
     const std::string folder = dir.File("folder.tkf");
     std::filesystem::create_directory(folder);
     const std::string missing = dir.File("missing.tkf");
+    // A FIFO is refused at once: waiting for a writer would freeze the window.
+    const std::string fifo = dir.File("fifo.tkf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
-             {folder, "Is a directory"}, {missing, "No such file or directory"}}) {
+             {folder, "Is a directory"}, {missing, "No such file or directory"}, {fifo, "Not a regular file"}}) {
         script.answers = {IDOK};
         EXPECT_FALSE(form->OpenDatabase(path));
         ASSERT_EQ(script.boxes.size(), 1u);
@@ -509,7 +513,7 @@ TEST_F(DocumentTest, FailedSaveAtCloseKeepsTheWindowOpen) {
     script.answers = {IDYES, IDOK};
     EXPECT_FALSE(form->CloseQuery());
     ASSERT_EQ(script.boxes.size(), 2u);
-    EXPECT_EQ(script.boxes[1].text, "Encryption failed!");
+    EXPECT_EQ(script.boxes[1].text, "Encryption failed!\n'" + file + "': No such file or directory");
     EXPECT_FALSE(form->Saved);
 
     // An untitled database whose name dialog is cancelled stays open too.
@@ -524,6 +528,131 @@ TEST_F(DocumentTest, FailedSaveAtCloseKeepsTheWindowOpen) {
     script.answers = {IDYES};
     EXPECT_TRUE(form->CloseQuery());
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
+}
+
+// Another program changed the open file: Save asks, and each answer does what it says.
+TEST_F(DocumentTest, SavingOverAFileChangedElsewhereAsks) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.File("shared.tkf"), "");
+    const auto titleIn = [](const std::string& path) {
+        TDatabase db;
+        return ReadDatabase(db, "", path).ok() ? db.Groups.at(0).Title : std::string("(unreadable)");
+    };
+    const auto otherProgramWrites = [&](const std::string& title) {
+        TDatabase theirs = SampleDatabase();
+        theirs.Groups[0].Title = title;
+        ASSERT_TRUE(WriteDatabase(theirs, "", file).ok);
+    };
+    OpenPlain(file);
+    form->Db.Groups[0].Title = "Mine";
+    form->MarkChanged();
+    otherProgramWrites("Theirs");
+    const std::string question =
+        "'" + file + "' has been changed by another program since it was opened or saved here.\n\n"
+        "Yes: replace it with the database shown here (the other program's changes are lost).\n"
+        "No: save the database shown here under another name.\n"
+        "Cancel: save nothing now.";
+
+    // Cancel: nothing is written and the window stays as it was.
+    const DocumentState before = State();
+    script.answers = {IDCANCEL};
+    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, question);
+    EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
+    EXPECT_EQ(script.boxes[0].flags, toolkit::MB_YESNOCANCEL | toolkit::MB_ICONEXCLAMATION);
+    EXPECT_EQ(script.boxes[0].owner, form.get());
+    EXPECT_EQ(titleIn(file), "Theirs");
+    EXPECT_EQ(State(), before);
+
+    // No: Save As, and the other program's file stays.
+    const std::string mine = dir.File("mine.tkf");
+    script.answers = {IDNO};
+    script.files = {mine};
+    EXPECT_TRUE(form->SaveDocument());
+    EXPECT_EQ(script.fileRequests.size(), 1u);
+    EXPECT_EQ(titleIn(file), "Theirs");
+    EXPECT_EQ(titleIn(mine), "Mine");
+    EXPECT_EQ(form->CurrentFile, mine);
+
+    // Yes: replaced; a later save with no change elsewhere asks nothing.
+    otherProgramWrites("Theirs again");
+    ASSERT_TRUE(form->OpenDatabase(file));
+    form->MarkChanged();
+    otherProgramWrites("Theirs once more");
+    script.answers = {IDYES};
+    EXPECT_TRUE(form->SaveDocument());
+    EXPECT_EQ(script.boxes.size(), 3u);
+    EXPECT_EQ(titleIn(file), "Theirs again");
+    form->MarkChanged();
+    EXPECT_TRUE(form->SaveDocument());
+    EXPECT_EQ(script.boxes.size(), 3u);
+}
+
+TEST_F(DocumentTest, ADamagedFileOpensWithAWarningAndAsksBeforeItIsSavedOver) {
+    FirstShow();
+    TDatabase big;
+    AppendGroup(big, "Many", 1);
+    for (int i = 0; i < 100; ++i)
+        AppendItem(big, 0, "entry " + std::to_string(i), "login", "password", "", "", 17);
+    const std::string file = dir.File("cut.tkf");
+    const std::string whole = EncryptDatabase(big, "");
+    WriteFile(file, whole.substr(0, whole.size() - 48));
+
+    script.answers = {IDOK};
+    ASSERT_TRUE(form->OpenDatabase(file));
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "'" + file +
+                                        "' is damaged: 48 bytes missing at its end.\nWhat could be read is shown. "
+                                        "Saving over the file would lose the rest for good.");
+    EXPECT_EQ(script.boxes[0].flags, toolkit::MB_OK | toolkit::MB_ICONEXCLAMATION);
+    ASSERT_EQ(form->GroupTree->TopLevelCount(), 1);
+    const std::size_t readable = form->Db.Items[0].size();
+    EXPECT_GT(readable, 90u);
+    EXPECT_LT(readable, 100u);
+
+    // No: the damaged file stays as it is, and so does the unsaved state.
+    form->MarkChanged();
+    const std::string question = "'" + file +
+                                 "' was damaged when it was opened: 48 bytes missing at its end.\nSaving replaces "
+                                 "it with what is shown, and the missing part is lost for good. Save anyway?";
+    script.answers = {IDNO};
+    form->CmdSave();
+    ASSERT_EQ(script.boxes.size(), 2u);
+    EXPECT_EQ(script.boxes[1].text, question);
+    EXPECT_EQ(script.boxes[1].flags, toolkit::MB_YESNO | toolkit::MB_ICONEXCLAMATION);
+    EXPECT_EQ(ReadFile(file), whole.substr(0, whole.size() - 48));
+    EXPECT_FALSE(form->Saved);
+
+    // Yes: saved whole; the next save asks no more.
+    script.answers = {IDYES};
+    form->CmdSave();
+    TDatabase reread;
+    const ReadResult r = ReadDatabase(reread, "", file);
+    ASSERT_TRUE(r.ok());
+    EXPECT_FALSE(r.damaged());
+    EXPECT_EQ(reread.Items[0].size(), readable);
+    form->MarkChanged();
+    form->CmdSave();
+    EXPECT_EQ(script.boxes.size(), 3u);
+}
+
+// A file the user may not write is not replaced, though its folder would allow it.
+TEST_F(DocumentTest, SavingOverAReadOnlyFileFailsWithTheReason) {
+    FirstShow();
+    const std::string file = MakeDatabase(dir.File("ro.tkf"), "");
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    const std::string before = ReadFile(file);
+    OpenPlain(file);
+    form->MarkChanged();
+    script.answers = {IDOK};
+    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Encryption failed!\n'" + file + "': Permission denied");
+    EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_FALSE(form->Saved);
+    EXPECT_TRUE(form->SaveEnabled());
 }
 
 } // namespace

@@ -1,5 +1,9 @@
+#include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QPushButton>
 
 #include <cstdio>
@@ -25,6 +29,18 @@ int FirstButton(unsigned flags) {
     default:
         return IDOK;
     }
+}
+
+// A box sized for a short text would cut its title off in the frame: it is made at least
+// as wide as the title plus the frame's icon and buttons. QMessageBox keeps its own size,
+// so the width goes in as a spacer across its layout.
+void KeepTitleVisible(QMessageBox& box) {
+    constexpr int FrameAllowance = 120; // the frame's icon and its three buttons
+    const int wanted = QFontMetrics(QApplication::font("QWorkspaceTitleBar")).horizontalAdvance(box.windowTitle()) +
+                       FrameAllowance;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
 }
 
 } // namespace
@@ -78,6 +94,7 @@ int MessageBox(const Window* owner, const std::string& text, const std::string& 
     box.setEscapeButton(closing);
     if (flags & MB_SETFOREGROUND)
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    KeepTitleVisible(box);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     const QMessageBox::StandardButton chosen = clicked ? box.standardButton(clicked) : closing;
