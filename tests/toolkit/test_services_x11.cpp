@@ -10,12 +10,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "support/x11_session.h"
 #include "toolkit/test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dialogs.h"
 #include "toolkit/qt/platform_services.h"
 #include "toolkit/resources.h"
 #include "toolkit/types.h"
@@ -436,4 +438,72 @@ TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
     XCloseDisplay(dpy);
     ASSERT_TRUE(managed);
     RunChildOnXcb(x, "WindowUnderAWindowManagerChild.Run");
+}
+
+// The width of the first mapped top-level window named `caption`, which is then asked to
+// close as its frame's close box would; 0 when none shows within the time.
+static int WidthThenClose(const std::string& display, const std::string& caption) {
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy)
+        return 0;
+    int width = 0;
+    for (int attempt = 0; attempt < 1500 && width == 0; ++attempt) {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count && width == 0; ++i) {
+            char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XFetchName(dpy, children[i], &name) && name && caption == name &&
+                XGetWindowAttributes(dpy, children[i], &attributes) && attributes.map_state == IsViewable) {
+                width = attributes.width;
+                XEvent close{};
+                close.xclient.type = ClientMessage;
+                close.xclient.window = children[i];
+                close.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+                close.xclient.format = 32;
+                close.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+                close.xclient.data.l[1] = CurrentTime;
+                XSendEvent(dpy, children[i], False, NoEventMask, &close);
+                XFlush(dpy);
+            }
+            if (name)
+                XFree(name);
+        }
+        if (children)
+            XFree(children);
+        if (width == 0)
+            ::usleep(20000);
+    }
+    XCloseDisplay(dpy);
+    return width;
+}
+
+TEST(QtMessageBoxOnX11Child, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside QtMessageBox.IsWideEnoughForItsTitle";
+    App();
+    // A long title over a short text, and the same words as the text of a box: the frame
+    // shows the title in full beside its icon and buttons (60 pixels at the least), so the
+    // first box is wider than the second by that much.
+    const std::string words = "A title much longer than the short text of its box";
+    const struct {
+        std::string caption, text;
+    } boxes[] = {{words, "Failed!"}, {"T", words}};
+    int widths[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        std::thread watcher([&, i] { widths[i] = WidthThenClose(std::getenv("DISPLAY"), boxes[i].caption); });
+        EXPECT_EQ(toolkit::MessageBox(nullptr, boxes[i].text, boxes[i].caption, toolkit::MB_OK), toolkit::IDOK);
+        watcher.join();
+        ASSERT_GT(widths[i], 0) << boxes[i].caption;
+    }
+    EXPECT_GE(widths[0], widths[1] + 60) << "title box " << widths[0] << ", text box " << widths[1];
+}
+
+TEST(QtMessageBox, IsWideEnoughForItsTitle) {
+    if (!HaveProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    RunChildOnXcb(x, "QtMessageBoxOnX11Child.Run");
 }
