@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Kills tkf with SIGKILL at random moments while it saves a 20,000-item database, N times
 # (default 100), and counts what a user would find: files that no longer open whole, and
-# temporaries left in the folder (right after a kill, and still there after the next save).
+# files left in the folder (after each kill, and after one more save at the end).
 #   scripts/kill-during-saves.sh [N]       (TKF=path/to/tkf, default build/tkf)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,8 +31,9 @@ save
 span_us=$(( ($(date +%s%N) - start) / 1000 ))
 echo "one save takes about $((span_us / 1000)) ms; $runs kills spread over it"
 
-leftovers() { find "$work" -maxdepth 1 -name '.db.tkf.tallykey-*' | wc -l; }
-damaged=0 left_after_kill=0 left_after_save=0 killed_in_time=0
+# Anything in the folder besides the database and the input is a leftover.
+leftovers() { find "$work" -mindepth 1 -maxdepth 1 ! -name db.tkf ! -name in.json | wc -l; }
+damaged=0 runs_leaving=0 most=0 killed_in_time=0
 for ((n = 1; n <= runs; n++)); do
   printf 'pw\n' | "$tkf" import "$work/in.json" "$db" --force --password-fd 0 >/dev/null 2>&1 &
   pid=$!
@@ -43,16 +44,14 @@ for ((n = 1; n <= runs; n++)); do
     damaged=$((damaged + 1))
     echo "run $n: the file does not open whole" >&2
   fi
-  left_after_kill=$((left_after_kill + $(leftovers)))
-  if ((n % 50 == 0 || n == runs)); then # a save now and then sweeps what kills left
-    save
-    left_after_save=$((left_after_save + $(leftovers)))
-  fi
+  left=$(leftovers)
+  if ((left > 0)); then runs_leaving=$((runs_leaving + 1)); fi
+  if ((left > most)); then most=$left; fi
 done
 save
 final=$(leftovers)
 echo "runs: $runs, killed before they ended: $killed_in_time"
 echo "damaged files: $damaged"
-echo "temporaries seen right after a kill (summed over runs): $left_after_kill"
-echo "temporaries left after the next save: $left_after_save, at the end: $final"
+echo "kills after which a temporary was in the folder: $runs_leaving (at most $most at once)"
+echo "temporaries left after one more whole save: $final"
 [ "$damaged" -eq 0 ] && [ "$final" -eq 0 ]
