@@ -95,6 +95,8 @@ bool MainForm::OpenDatabase(const std::string& path) {
                                 " missing at its end.\nWhat could be read is shown. Saving over the file "
                                 "would lose the rest for good.",
                             kAppTitle, toolkit::MB_OK | toolkit::MB_ICONEXCLAMATION);
+    } else if (path == DamagedFile) {
+        DamagedFile.clear(); // whole again
     }
     return true;
 }
