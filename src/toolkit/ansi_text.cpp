@@ -41,6 +41,23 @@ constexpr LocaleCodePage kLocaleCodePages[] = {
 
 int g_currentCodePage = 0;
 
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// Length of the UTF-8 sequence that starts at text[0] (1 for a stray byte).
+size_t SequenceLength(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const size_t want = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    size_t k = 1;
+    while (k < want && k < text.size() && (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80)
+        ++k;
+    return k;
+}
+
 std::string Convert(std::string_view input, const std::string& from, const std::string& to,
                     bool substitute) {
     iconv_t cd = iconv_open(to.c_str(), from.c_str());
@@ -63,15 +80,7 @@ std::string Convert(std::string_view input, const std::string& from, const std::
         // An unmappable or invalid sequence: put the replacement and skip one
         // input character (a whole UTF-8 sequence when reading UTF-8).
         out += substitute ? "?" : "\xEF\xBF\xBD";
-        size_t skip = 1;
-        if (from == "UTF-8") {
-            unsigned char c = static_cast<unsigned char>(*in);
-            size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            size_t k = 1;
-            while (k < want && k < inLeft && (static_cast<unsigned char>(in[k]) & 0xC0) == 0x80)
-                ++k;
-            skip = k;
-        }
+        const size_t skip = from == "UTF-8" ? SequenceLength(std::string_view(in, inLeft)) : 1;
         in += skip;
         inLeft -= skip;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -96,6 +105,38 @@ std::string IconvName(int codePage) {
         return "CP" + std::to_string(codePage);
     }
 }
+
+// One conversion descriptor for a run of single-character conversions.
+class Converter {
+public:
+    Converter(const std::string& from, const std::string& to) : cd_(iconv_open(to.c_str(), from.c_str())) {}
+    ~Converter() {
+        if (Ok())
+            iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // The whole input converted, or false when any of it does not convert.
+    bool Whole(std::string_view input, std::string& out) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(input.data());
+        size_t inLeft = input.size();
+        char buffer[16];
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        if (iconv(cd_, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
+            return false;
+        if (iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1))
+            return false;
+        out.assign(buffer, outPtr - buffer);
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
 
 } // namespace
 
@@ -143,21 +184,13 @@ int SystemCodePage() {
 }
 
 std::string AnsiToUtf8(std::string_view bytes, int codePage) {
-    if (codePage == 65001)
-        return std::string(bytes);
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
-    if (ascii)
+    if (codePage == 65001 || IsAscii(bytes))
         return std::string(bytes);
     return Convert(bytes, IconvName(codePage), "UTF-8", false);
 }
 
 std::string Utf8ToAnsi(std::string_view utf8, int codePage) {
-    bool ascii = true;
-    for (char c : utf8)
-        if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
-    if (ascii)
+    if (IsAscii(utf8))
         return std::string(utf8);
     return Convert(utf8, "UTF-8", IconvName(codePage), true);
 }
@@ -169,5 +202,38 @@ int CurrentCodePage() {
 }
 
 void SetCurrentCodePage(int codePage) { g_currentCodePage = codePage; }
+
+CodePageSplit SplitByCodePage(std::string_view utf8, int codePage) {
+    CodePageSplit split;
+    if (IsAscii(utf8)) {
+        split.held = std::string(utf8);
+        return split;
+    }
+    const std::string name = IconvName(codePage);
+    Converter there("UTF-8", name);
+    Converter back(name, "UTF-8");
+    // A code page iconv does not know passes bytes through unchanged (see
+    // Convert), so it holds whatever is valid UTF-8.
+    const bool known = there.Ok() && back.Ok();
+    Converter check("UTF-8", "UTF-8");
+    std::string bytes;
+    std::string again;
+    while (!utf8.empty()) {
+        const size_t length = SequenceLength(utf8);
+        const std::string_view character = utf8.substr(0, length);
+        bool held;
+        if (length == 1 && static_cast<unsigned char>(character[0]) < 0x80)
+            held = true;
+        else if (codePage == 65001 || !known)
+            held = check.Ok() && check.Whole(character, again);
+        else
+            held = there.Whole(character, bytes) && back.Whole(bytes, again) && again == character;
+        (held ? split.held : split.refused).append(character);
+        utf8.remove_prefix(length);
+    }
+    return split;
+}
+
+std::string SystemTextToAnsi(std::string_view text) { return Utf8ToAnsi(text, CurrentCodePage()); }
 
 } // namespace toolkit

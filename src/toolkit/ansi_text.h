@@ -28,7 +28,23 @@ std::string AnsiToUtf8(std::string_view bytes, int codePage);
 std::string Utf8ToAnsi(std::string_view utf8, int codePage);
 
 // The code page in use for everything the windows show (SystemCodePage() unless set).
+// It is the one place the windows ask which code page the texts are in.
 int CurrentCodePage();
 void SetCurrentCodePage(int codePage);
+
+// UTF-8 text split by what the code page can hold: a character counts as held
+// when it goes to the code page and back unchanged. `held` keeps the held
+// characters in their order, `refused` the others (invalid UTF-8 included).
+struct CodePageSplit {
+    std::string held;
+    std::string refused;
+};
+CodePageSplit SplitByCodePage(std::string_view utf8, int codePage);
+
+// Text in the system's own encoding (file names and paths, the system's error
+// reasons) as text of the current code page, for showing it. On Linux that
+// encoding is UTF-8; characters the code page lacks show as "?". Only for
+// showing: a file is always opened and saved by the bytes of its path.
+std::string SystemTextToAnsi(std::string_view text);
 
 } // namespace toolkit

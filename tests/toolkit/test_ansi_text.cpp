@@ -89,3 +89,36 @@ TEST(AnsiText, CurrentCodePageCanBeSet) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AnsiText, SplitKeepsWhatTheCodePageHolds) {
+    const std::string word = "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c"; // "Пароль"
+    const std::string emoji = "\xf0\x9f\x98\x80";
+    CodePageSplit split = SplitByCodePage("pw " + word + " \xc3\xa9\xe2\x82\xac" + emoji, 1252);
+    EXPECT_EQ(split.held, "pw  \xc3\xa9\xe2\x82\xac") << "e acute and the euro sign are in 1252";
+    EXPECT_EQ(split.refused, word + emoji);
+
+    split = SplitByCodePage("pw " + word, 1251);
+    EXPECT_EQ(split.held, "pw " + word);
+    EXPECT_EQ(split.refused, "");
+    // UTF-8 holds everything valid; a broken sequence is refused everywhere.
+    split = SplitByCodePage(word + emoji + "x\xe2\x82", 65001);
+    EXPECT_EQ(split.held, word + emoji + "x");
+    EXPECT_EQ(split.refused, "\xe2\x82");
+    // A double-byte code page: Japanese and Cyrillic are in 932, the emoji is not.
+    split = SplitByCodePage("\xe6\x97\xa5\xe6\x9c\xac" + word + emoji, 932);
+    EXPECT_EQ(split.held, "\xe6\x97\xa5\xe6\x9c\xac" + word);
+    EXPECT_EQ(split.refused, emoji);
+}
+
+TEST(AnsiText, SystemTextIsShownInTheCurrentCodePage) {
+    const std::string path = "/tmp/Ordner \xc3\xa4/\xc3\x9c" "bersicht \xd0\x96.tkf"; // "Ordner ä/Übersicht Ж.tkf"
+    SetCurrentCodePage(1252);
+    EXPECT_EQ(SystemTextToAnsi(path), "/tmp/Ordner \xe4/\xdc" "bersicht ?.tkf");
+    SetCurrentCodePage(1251);
+    EXPECT_EQ(SystemTextToAnsi(path), "/tmp/Ordner ?/?bersicht \xc6.tkf");
+    SetCurrentCodePage(0);
+}
+
+} // namespace
