@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/code_page_scope.h"
 #include "test_app.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
@@ -173,6 +174,24 @@ TEST_F(TreeTest, LabelEditingEndsWithTheTypedTextOrTheCurrentLabel) {
     input::PressKey(window, VK_ESCAPE);
     EXPECT_EQ(ends.back(), (std::pair<TreeNode, std::string>{mail, "Mail"}));
     EXPECT_EQ(tree->Text(mail), "Mail");
+}
+
+TEST_F(TreeTest, RenameKeepsOneLineOfTheCodePage) {
+    std::vector<std::string> ends;
+    tree->OnEditEnd = [&](TreeNode, const std::string& text) {
+        ends.push_back(text);
+        return true;
+    };
+    const tallykey::test::CodePageScope codePage(1252);
+    window.Show();
+    tree->StartEdit(web);
+    input::PressKey(window, 'A', ModCtrl);
+    input::Paste(window, "first \xd0\x96\nsecond");
+    EXPECT_NE(input::ShownNotice().find("\xd0\x96"), std::string::npos);
+    input::PressKey(window, VK_RETURN);
+    TestApp().ProcessMessages(); // the view ends the edit after the key
+    EXPECT_EQ(ends, std::vector<std::string>{"first "});
+    EXPECT_EQ(tree->Text(web), "first ");
 }
 
 TEST_F(TreeTest, AClickOnTheEmptyAreaKeepsTheSelection) {

@@ -10,6 +10,7 @@
 #include "toolkit/ansi_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
+#include "toolkit/testing/fake_services.h"
 #include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
@@ -309,6 +310,66 @@ TEST_F(WindowsTest, TextCrossesAsTheBytesOfTheCodePage) {
     EXPECT_EQ(memo.Text(), "one\ntwo\r\nthree");
     label.SetCaption("Caf\xe9");
     EXPECT_EQ(label.Caption(), "Caf\xe9");
+}
+
+TEST_F(WindowsTest, EditBoxesRefuseWhatTheCodePageCannotHoldAndOneLineBoxesKeepOneLine) {
+    const std::string word = "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c"; // "Пароль"
+    FakePlatform platform;
+    Window window(WindowStyle::Main);
+    Edit password(window);
+    password.SetPasswordStyle(true);
+    Edit edit(window);
+    Memo memo(window);
+    window.Show();
+    SetCurrentCodePage(1252);
+
+    // Typed: none of it reaches the masked box; the notice names each character once.
+    password.SetFocus();
+    input::TypeUnicode(window, "1" + word + "\xd0\xbb");
+    EXPECT_EQ(input::ShownNotice(), "Characters not accepted\nCode page 1252 cannot hold them, so they were "
+                                    "left out: \xd0\x9f \xd0\xb0 \xd1\x80 \xd0\xbe \xd0\xbb \xd1\x8c");
+    EXPECT_EQ(platform.sound.beeps.size(), 7u) << "a beep for each refused key";
+    input::TypeText(window, "2");
+    EXPECT_EQ(input::ShownNotice(), "") << "typing on takes the notice away";
+    EXPECT_EQ(password.Text(), "12");
+
+    // Pasted: the rest is kept, a one-line box keeps the first line only.
+    platform.sound.beeps.clear();
+    edit.SetFocus();
+    input::Paste(window, "pw123\n");
+    input::Paste(window, "-Caf\xc3\xa9 " + word + "\r\nsecond line");
+    EXPECT_EQ(edit.Text(), "pw123-Caf\xe9 ");
+    EXPECT_EQ(platform.sound.beeps.size(), 1u);
+    EXPECT_NE(input::ShownNotice().find("\xd0\x9f \xd0\xb0 \xd1\x80 \xd0\xbe \xd0\xbb \xd1\x8c"), std::string::npos);
+    // Pasting into the middle keeps what stands on either side.
+    input::PressKey(window, VK_HOME);
+    input::Paste(window, "\xe2\x9c\x93>\n");
+    EXPECT_EQ(edit.Text(), ">pw123-Caf\xe9 ");
+
+    // A multi-line box keeps the lines and refuses the same characters; the
+    // program's key handlers never see a refused character as "?".
+    memo.SetFocus();
+    input::Paste(window, "one " + word + "\ntwo");
+    EXPECT_EQ(memo.Text(), "one \r\ntwo");
+    std::string chars;
+    memo.OnChar = [&](char ch) {
+        chars += ch;
+        return false;
+    };
+    input::TypeUnicode(window, "\xd0\x96!");
+    EXPECT_EQ(memo.Text(), "one \r\ntwo!");
+    EXPECT_EQ(chars, "!");
+
+    // Under 1251 the same word is held; what the program puts in is never checked.
+    SetCurrentCodePage(1251);
+    platform.sound.beeps.clear();
+    edit.SetText("");
+    edit.SetFocus();
+    input::TypeUnicode(window, word);
+    EXPECT_EQ(edit.Text(), "\xcf\xe0\xf0\xee\xeb\xfc");
+    edit.SetText("a\x98z\r\nb");
+    EXPECT_EQ(edit.Text(), "a\x98z\r\nb");
+    EXPECT_TRUE(platform.sound.beeps.empty());
 }
 
 TEST_F(WindowsTest, NumberBoxRefusesTypedLettersButNotSetText) {

@@ -20,6 +20,8 @@
 
 class QEventLoop;
 class QKeyEvent;
+class QLineEdit;
+class QPlainTextEdit;
 class QMenu;
 class QMenuBar;
 class QAction;
@@ -45,6 +47,20 @@ std::string PathFromQ(const QString& path);
 QString WindowTitle(const std::string& caption);
 // Line breaks of a multi-line text in any of the forms CR LF, LF CR, CR, LF.
 QString ToQLines(const std::string& ansi);
+
+// What the user puts into an edit box (text_gate.cpp). AdmitInput gives the
+// part of `text` the box takes: without the characters the code page in use
+// cannot hold and, in a one-line box, only what comes before the first line
+// break. Refused characters are named in a notice at the box, with a beep.
+QString AdmitInput(QWidget* box, const QString& text, bool singleLine);
+// Makes a one-line box admit everything typed, pasted or dropped into it so.
+void GuardLineEdit(QLineEdit* box);
+// Text the program puts into a guarded one-line box, taken as it stands.
+void SetProgramText(QLineEdit* box, const QString& text);
+// A multi-line box that admits what is typed, pasted or dropped into it so.
+QPlainTextEdit* NewMemoBox(QWidget* parent);
+// The notice shown now ("" when none): its title and text on two lines.
+QString ShownNotice();
 
 int VkFromQtKey(int key, Qt::KeyboardModifiers mods);
 int QtKeyFromVk(int vk);

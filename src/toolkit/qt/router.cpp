@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "toolkit/ansi_text.h"
 #include "toolkit/qt/backend.h"
 #include "toolkit/qt/router.h"
 
@@ -65,7 +66,10 @@ bool KeyPress(QWidget* receiver, QKeyEvent* event) {
 
     const QString text = event->text();
     if (control && !text.isEmpty() && !(mods & ModAlt)) {
-        for (char ch : FromQ(text)) {
+        // A character the code page cannot hold is none of the program's: an
+        // edit box refuses it with its notice, and it would only arrive as "?".
+        const int codePage = CurrentCodePage();
+        for (char ch : Utf8ToAnsi(SplitByCodePage(text.toStdString(), codePage).held, codePage)) {
             if (control->OnChar) {
                 Dispatch d;
                 if (control->OnChar(ch))

@@ -202,8 +202,10 @@ QWidget* LabelDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
                                      const QModelIndex& index) const {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     impl_->editor = qobject_cast<QLineEdit*>(editor);
-    if (impl_->editor)
+    if (impl_->editor) {
         impl_->editor->setMaxLength(qt::kNoLengthLimit);
+        qt::GuardLineEdit(impl_->editor);
+    }
     impl_->editNode = index.data(kNodeRole).toULongLong();
     impl_->editing = true;
     return editor;
@@ -212,7 +214,7 @@ QWidget* LabelDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
 void LabelDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
     if (auto* line = qobject_cast<QLineEdit*>(editor))
         if (NodeData* data = impl_->Find(index.data(kNodeRole).toULongLong()))
-            line->setText(qt::ToQ(data->text));
+            qt::SetProgramText(line, qt::ToQ(data->text));
 }
 
 void LabelDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const {
@@ -498,7 +500,7 @@ void TreeView::FinishEdit(const std::string& text) {
     TreeImpl* im = T(this);
     if (!im->editing || !im->editor || !im->delegate)
         return;
-    im->editor->setText(qt::ToQ(text));
+    qt::SetProgramText(im->editor, qt::ToQ(text));
     QPointer<QLineEdit> editor = im->editor;
     emit im->delegate->commitData(editor);
     if (editor)

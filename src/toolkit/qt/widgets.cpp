@@ -183,6 +183,7 @@ Edit::Edit(Container& parent) : Control(&parent) {
     im->edit = new QLineEdit(ClientOf(parent));
     im->edit->setContextMenuPolicy(Qt::DefaultContextMenu);
     im->edit->setMaxLength(qt::kNoLengthLimit);
+    qt::GuardLineEdit(im->edit);
     im->widget = im->edit;
     Attach(std::move(im));
     QObject::connect(E(this)->edit, &QLineEdit::textChanged, impl()->guard.get(), [this] {
@@ -197,7 +198,7 @@ void Edit::SetText(const std::string& text) {
     EditImpl* im = E(this);
     im->text = {text, qt::ToQ(text)};
     if (im->edit) {
-        im->edit->setText(im->text.shown);
+        qt::SetProgramText(im->edit, im->text.shown);
         // The start of the text shows, as in a box that was just filled.
         im->edit->setCursorPosition(0);
     }
@@ -241,7 +242,7 @@ std::string Edit::SelectedText() const {
 
 Memo::Memo(Container& parent) : Control(&parent) {
     auto im = std::make_unique<MemoImpl>();
-    im->memo = new QPlainTextEdit(ClientOf(parent));
+    im->memo = qt::NewMemoBox(ClientOf(parent));
     // In a dialog Tab leaves a multi-line box, as it does on Windows.
     im->memo->setTabChangesFocus(true);
     im->memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);

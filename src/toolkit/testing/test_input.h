@@ -21,6 +21,15 @@ void PressKey(Window& window, int vk, unsigned mods = ModNone);
 void PressKeyOn(Control& control, int vk, unsigned mods = ModNone);
 // Types text (8-bit ANSI) into the focused control of `window`.
 void TypeText(Window& window, const std::string& text);
+// Types UTF-8 text, characters the code page lacks included, as a keyboard
+// or input method of another script gives them.
+void TypeUnicode(Window& window, const std::string& utf8);
+// Puts UTF-8 text on the window system's clipboard and presses Ctrl+V in the
+// focused control of `window`.
+void Paste(Window& window, const std::string& utf8);
+// The notice an edit box shows now after refusing characters (UTF-8, its
+// title and text on two lines), "" when none shows.
+std::string ShownNotice();
 // A left mouse click in the middle of the control.
 void ClickOn(Control& control);
 // The window's close box.

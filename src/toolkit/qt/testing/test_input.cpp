@@ -2,7 +2,9 @@
 // system's queue (so shortcuts, focus and modality apply), dropped files as
 // the drag-and-drop events of the window.
 #include <QApplication>
+#include <QClipboard>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -78,44 +80,41 @@ void PressKeyOn(Control& control, int vk, unsigned mods) {
     Key(*window, control.impl()->keyWidget, vk, mods);
 }
 
-void TypeText(Window& window, const std::string& text) {
+namespace {
+
+void TypeCharacters(Window& window, const QString& text) {
     QWidget* frame = FrameOf(window);
     if (!frame)
         return;
     QPointer<QWidget> keep(frame);
-    for (char ch : text) {
+    for (char32_t ch : text.toUcs4()) {
         if (!keep)
             return;
-        const auto byte = static_cast<unsigned char>(ch);
         int vk = 0;
         unsigned mods = ModNone;
-        QString chars;
-        if (ch == '\r' || ch == '\n') {
+        if (ch == '\r' || ch == '\n')
             vk = VK_RETURN;
-        } else if (ch == '\t') {
+        else if (ch == '\t')
             vk = VK_TAB;
-        } else if (ch == '\b') {
+        else if (ch == '\b')
             vk = VK_BACK;
-        } else if (ch >= 'a' && ch <= 'z') {
-            vk = ch - 'a' + 'A';
-        } else if (ch >= 'A' && ch <= 'Z') {
-            vk = ch;
-            mods = ModShift;
-        } else if (ch >= '0' && ch <= '9') {
-            vk = ch;
-        } else if (ch == ' ') {
+        else if (ch >= 'a' && ch <= 'z')
+            vk = static_cast<int>(ch - 'a' + 'A');
+        else if (ch >= 'A' && ch <= 'Z')
+            vk = static_cast<int>(ch), mods = ModShift;
+        else if (ch >= '0' && ch <= '9')
+            vk = static_cast<int>(ch);
+        else if (ch == ' ')
             vk = VK_SPACE;
-        } else {
-            chars = qt::ToQ(std::string(1, ch));
-        }
         if (vk) {
             Key(window, nullptr, vk, mods);
             continue;
         }
         // Other characters: the key of the character itself (Qt numbers printable
         // ASCII keys by their codes), carrying the character as its text.
-        const int qtKey = byte < 0x80 && !chars.isEmpty() ? static_cast<int>(chars.at(0).toUpper().unicode())
-                                                           : static_cast<int>(Qt::Key_unknown);
+        const QString chars = QString::fromUcs4(&ch, 1);
+        const int qtKey =
+            ch < 0x80 ? static_cast<int>(chars.at(0).toUpper().unicode()) : static_cast<int>(Qt::Key_unknown);
         SendKey(frame, nullptr, QEvent::KeyPress, qtKey, Qt::NoModifier, chars);
         if (keep)
             SendKey(frame, nullptr, QEvent::KeyRelease, qtKey, Qt::NoModifier, chars);
@@ -123,6 +122,19 @@ void TypeText(Window& window, const std::string& text) {
     if (keep && qt::IsLive(&window))
         qt::NoteFocus(&window);
 }
+
+} // namespace
+
+void TypeText(Window& window, const std::string& text) { TypeCharacters(window, qt::ToQ(text)); }
+
+void TypeUnicode(Window& window, const std::string& utf8) { TypeCharacters(window, QString::fromStdString(utf8)); }
+
+void Paste(Window& window, const std::string& utf8) {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(utf8));
+    Key(window, nullptr, 'V', ModCtrl);
+}
+
+std::string ShownNotice() { return qt::ShownNotice().toStdString(); }
 
 void ClickOn(Control& control) {
     if (!control.impl() || !control.impl()->widget)
