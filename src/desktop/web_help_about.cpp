@@ -7,6 +7,7 @@
 #include "preferences/data_files.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
+#include "toolkit/ansi_text.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/services.h"
 
@@ -60,7 +61,8 @@ void ShowHelp(MainForm& form) {
         shell->Open(html.empty() ? path : html);
         return;
     }
-    toolkit::MessageBox(&form, "'" + path + "' not found.", "Warning", toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
+    toolkit::MessageBox(&form, "'" + toolkit::SystemTextToAnsi(path) + "' not found.", "Warning",
+                        toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
 }
 
 void ShowAbout(MainForm& form) {

@@ -9,6 +9,7 @@
 #include "mainwindow/main_form.h"
 #include "mainwindow/text_utils.h"
 #include "preferences/language.h"
+#include "toolkit/ansi_text.h"
 
 namespace tallykey {
 
@@ -74,8 +75,8 @@ bool MainForm::OpenDatabase(const std::string& path) {
     if (result.status == ReadStatus::ReadError) {
         // Not a password problem, so asking for the password again would not help.
         SecureWipe(password);
-        toolkit::MessageBox(nullptr, "Cannot read '" + path + "': " + result.message, kAppTitle,
-                            toolkit::MB_OK | toolkit::MB_ICONSTOP);
+        toolkit::MessageBox(nullptr, toolkit::SystemTextToAnsi("Cannot read '" + path + "': " + result.message),
+                            kAppTitle, toolkit::MB_OK | toolkit::MB_ICONSTOP);
         return false;
     }
 
@@ -154,9 +155,8 @@ int MainForm::AskSaveChanges() {
     if (Saved || !SaveEnabled() || CurrentFile.empty())
         return toolkit::IDNO;
     const TMessageTexts& texts = MessageTexts();
-    const int answer =
-        toolkit::MessageBox(this, texts.QSave + " '" + CurrentFile + "'?", texts.QSaveTitle,
-                            toolkit::MB_YESNOCANCEL | toolkit::MB_ICONQUESTION);
+    const int answer = toolkit::MessageBox(this, texts.QSave + " '" + toolkit::SystemTextToAnsi(CurrentFile) + "'?",
+                                           texts.QSaveTitle, toolkit::MB_YESNOCANCEL | toolkit::MB_ICONQUESTION);
     if (answer == toolkit::IDYES)
         // Changes that could not be saved must not be dropped by the caller.
         return SaveDocument() ? toolkit::IDYES : toolkit::IDCANCEL;

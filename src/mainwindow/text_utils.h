@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "toolkit/ansi_text.h"
+
 namespace tallykey {
 
 // Everything after the last folder separator; a path written on Windows
@@ -12,10 +14,11 @@ inline std::string FileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// "[name] - ", the head of a caption that names a file.
+// "[name] - ", the head of a caption that names a file, with the name as the
+// file system has it.
 inline std::string FileCaptionHead(const std::string& path) {
     std::string head = "[";
-    head += FileNamePart(path);
+    head += toolkit::SystemTextToAnsi(FileNamePart(path));
     head += "] - ";
     return head;
 }

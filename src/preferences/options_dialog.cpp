@@ -175,12 +175,13 @@ OptionsDialog::~OptionsDialog() = default;
 
 void OptionsDialog::FillLanguageList() {
     LanguageList->AddItem("English (default)");
-    for (const std::string& name : LanguageFileNames())
-        LanguageList->AddItem(name);
+    languageFiles_ = LanguageFileNames();
+    for (const std::string& name : languageFiles_)
+        LanguageList->AddItem(toolkit::SystemTextToAnsi(name));
     const std::string chosen = FileNamePart(Settings().LangFile);
-    for (int i = 0; i < LanguageList->Count(); ++i) {
-        if (LanguageList->ItemText(i) == chosen) {
-            LanguageList->SetItemIndex(i);
+    for (size_t i = 0; i < languageFiles_.size(); ++i) {
+        if (languageFiles_[i] == chosen) {
+            LanguageList->SetItemIndex(static_cast<int>(i) + 1);
             break;
         }
     }
@@ -215,8 +216,9 @@ void OptionsDialog::FiletypeClicked() {
     }
     const toolkit::RegistrationResult result = association->Register(exe);
     if (!result.ok)
-        toolkit::MessageBox(this, "The file type could not be registered: " + result.message, "Warning",
-                            toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
+        toolkit::MessageBox(this,
+                            "The file type could not be registered: " + toolkit::SystemTextToAnsi(result.message),
+                            "Warning", toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
     // The box shows what is in place, not what was asked for.
     FiletypeCheck->SetChecked(association->IsRegistered(exe));
 }
@@ -225,7 +227,8 @@ void OptionsDialog::HidePassClicked() { form_.RecreatePasswordBox(HidePassCheck-
 
 void OptionsDialog::LanguageChanged() {
     const int index = LanguageList->ItemIndex();
-    Settings().LangFile = index <= 0 ? std::string() : DataFilePath(LanguageList->ItemText(index));
+    Settings().LangFile =
+        index <= 0 ? std::string() : DataFilePath(languageFiles_.at(static_cast<size_t>(index) - 1));
     // English captions come back only with a restart, and so does a code page
     // that the chosen file names for itself: the open database's texts keep
     // the code page they were read in for the rest of the run.

@@ -44,6 +44,9 @@ private:
     void CloseClicked();
 
     MainForm& form_;
+    // The language files behind the list's entries after the first, by the
+    // file system's names (the list shows them in the code page in use).
+    std::vector<std::string> languageFiles_;
 };
 
 // The "*.lng" files of the data folders (data_files.h), by name.

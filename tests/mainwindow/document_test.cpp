@@ -1,7 +1,9 @@
 // The document: opening, saving, the password prompts, the save prompt,
 // dropped files, and the state each command leaves behind.
 #include <cstdlib>
+#include <set>
 
+#include "support/code_page_scope.h"
 #include "test_app.h"
 #include "toolkit/ansi_text.h"
 
@@ -335,6 +337,84 @@ TEST_F(DocumentTest, SavePromptShowsTheFullPath) {
     script.answers = {IDNO};
     EXPECT_EQ(form->AskSaveChanges(), IDNO);
     EXPECT_EQ(script.boxes.back().text, "Save changes to 'C:\\data\\private.tkf'?");
+}
+
+// A name in the file system's UTF-8 shows in the code page's letters; one
+// the code page cannot show still opens and saves under its own name.
+TEST_F(DocumentTest, FileNamesShowAsTheFileSystemHasThem) {
+    const CodePageScope codePage(1252);
+    FirstShow();
+    std::filesystem::create_directory(dir.File("Ordner \xc3\xa4"));
+    const std::string file = MakeDatabase(dir.File("Ordner \xc3\xa4/\xc3\x9c" "bersicht \xc3\xa9.tkf"), "pw");
+    const std::string shown = "\xdc" "bersicht \xe9.tkf"; // "Übersicht é.tkf" in 1252
+    script.dialogs = {TypePassword("pw")};
+    ASSERT_TRUE(form->OpenDatabase(file));
+    EXPECT_EQ(script.dialogCaptions, std::vector<std::string>{"[" + shown + "] - Authorization"});
+    EXPECT_EQ(State(), (DocumentState{file, "pw", true, false, CaptionFor(shown)}));
+    form->MarkChanged();
+    script.answers = {IDYES};
+    EXPECT_EQ(form->AskSaveChanges(), IDYES);
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0].text, "Save changes to '" + dir.File("Ordner \xe4/" + shown) + "'?");
+
+    const std::string cyrillic = MakeDatabase(dir.File("\xd0\xa1\xd0\xb5\xd0\xb9\xd1\x84.tkf"), ""); // "Сейф.tkf"
+    OpenPlain(cyrillic);
+    EXPECT_EQ(form->Caption(), CaptionFor("????.tkf"));
+    form->Db.Groups[0].Title = "Saved";
+    form->MarkChanged();
+    ASSERT_TRUE(form->SaveDocument());
+    TDatabase db;
+    ASSERT_TRUE(ReadDatabase(db, "", cyrillic).ok());
+    EXPECT_EQ(db.Groups[0].Title, "Saved");
+    ASSERT_TRUE(ReadDatabase(db, "pw", file).ok());
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path()))
+        names.insert(entry.path().filename().string());
+    names.erase("tallyk.ini");
+    EXPECT_EQ(names, (std::set<std::string>{"Ordner \xc3\xa4", "\xc3\x9c" "bersicht \xc3\xa9.tkf",
+                                            "\xd0\xa1\xd0\xb5\xd0\xb9\xd1\x84.tkf"}))
+        << "both saved under their own names";
+}
+
+// Under code page 1252 the prompt refuses Cyrillic: nothing of it reaches the
+// key. Under 1251 the same typing opens the file made with it.
+TEST_F(DocumentTest, PromptTakesOnlyWhatTheCodePageHolds) {
+    const std::string file = TALLYKEY_TEST_DATA "/cyrillic-1251.tkf";
+    const std::string password = "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c"; // "Пароль"
+    FirstShow();
+    std::string notice;
+    auto typeCyrillic = [&](toolkit::Window& window) {
+        PromptBox(window).SetFocus();
+        toolkit::input::TypeUnicode(window, password);
+        notice = toolkit::input::ShownNotice();
+        toolkit::input::PressKey(window, toolkit::VK_RETURN);
+    };
+    {
+        const CodePageScope codePage(1252);
+        script.dialogs = {typeCyrillic, CancelPrompt()};
+        script.answers = {IDOK};
+        EXPECT_FALSE(form->OpenDatabase(file));
+        EXPECT_EQ(script.boxes.at(0).text, "Wrong password! Please try again.") << "the empty key was tried";
+        EXPECT_NE(notice.find("\xd0\x9f \xd0\xb0 \xd1\x80 \xd0\xbe \xd0\xbb \xd1\x8c"), std::string::npos);
+        EXPECT_EQ(platform.sound.beeps.size(), 6u);
+    }
+    const CodePageScope codePage(1251);
+    notice.clear();
+    script.dialogs = {typeCyrillic};
+    ASSERT_TRUE(form->OpenDatabase(file));
+    EXPECT_EQ(notice, "");
+    EXPECT_EQ(form->MasterPassword, "\xcf\xe0\xf0\xee\xeb\xfc");
+    EXPECT_EQ(form->Db.Groups[0].Title, "\xcf\xee\xf7\xf2\xe0"); // "Почта"
+
+    // A password pasted with its line break keeps the first line only.
+    auto paste = [](toolkit::Window& window) {
+        PromptBox(window).SetFocus();
+        toolkit::input::Paste(window, "pw123\n");
+        toolkit::input::PressKey(window, toolkit::VK_RETURN);
+    };
+    script.dialogs = {paste, paste};
+    form->CmdChangePassword();
+    EXPECT_EQ(form->MasterPassword, "pw123");
 }
 
 TEST_F(DocumentTest, NewAlwaysAsksFirst) {

@@ -7,6 +7,7 @@
 
 #include "mainwindow/main_form.h"
 #include "preferences/options_dialog.h"
+#include "support/code_page_scope.h"
 #include "test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/modal_hook.h"
@@ -275,6 +276,30 @@ TEST_F(Options, ShowOptionsRunsTheDialogOnce) {
     toolkit::SetModalHook(&hook);
     form.MainMenu->Click(MenuOptions);
     EXPECT_EQ(shown, 1);
+}
+
+} // namespace
+
+namespace {
+
+// A language file's name is the file system's: shown in the code page's
+// letters, chosen by its own bytes.
+TEST_F(Options, LanguageFileNamesShowAsTheFileSystemHasThem) {
+    const test::CodePageScope codePage(1251);
+    const std::string name = "\xd0\xa0\xd1\x83\xd1\x81\xd1\x81\xd0\xba\xd0\xb8\xd0\xb9.lng"; // "Русский.lng"
+    std::filesystem::copy_file(test::ShippedRussian(), folder.File(name));
+    Run([&](OptionsDialog& d) {
+        ASSERT_EQ(d.LanguageList->Count(), 2);
+        EXPECT_EQ(d.LanguageList->ItemText(1), "\xd0\xf3\xf1\xf1\xea\xe8\xe9.lng");
+        d.LanguageList->SelectByUser(1);
+        EXPECT_EQ(Settings().LangFile, folder.File(name));
+        EXPECT_EQ(d.CloseButton->Caption(), toolkit::Utf8ToAnsi("Закрыть", 1251));
+        ClickCloseBox(d);
+    });
+    Run([](OptionsDialog& d) {
+        EXPECT_EQ(d.LanguageList->ItemIndex(), 1);
+        ClickCloseBox(d);
+    });
 }
 
 } // namespace
