@@ -519,6 +519,44 @@ TEST_F(TreeCommandsTest, DocumentCommandsFirstCommitARenameInProgress) {
     EXPECT_EQ(Tree().Text(GroupNode(0)), "Post");
 }
 
+// A password copied from a text file with its line break is stored as the
+// one-line box shows it, in the editors and in the tree alike.
+TEST_F(TreeCommandsTest, PastedTextKeepsItsFirstLineInEveryOneLineBox) {
+    auto paste = [](Window& window, Edit& box) {
+        box.SetFocus();
+        input::Paste(window, "pw123\n");
+    };
+    Tree().Select(GroupNode(0));
+    ExpectItemEditor([&](NewItemForm& f) {
+        for (Edit* box : {f.TitleBox.get(), f.LoginBox.get(), f.PasswordBox.get(), f.WebLinkBox.get()})
+            paste(f, *box);
+        input::ClickOn(*f.OKButton);
+    });
+    form->CmdAddItem();
+    const TItem& added = Db().Items[0].back();
+    EXPECT_EQ((std::vector<std::string>{added.Title, added.Login, added.Password, added.WebLink}),
+              std::vector<std::string>(4, "pw123"));
+    Tree().Select(added.Node);
+    input::ClickOn(*form->CopyPasswordButton);
+    EXPECT_EQ(platform.clipboard.text, "pw123");
+
+    ExpectGroupEditor([&](NewGroupForm& f) {
+        paste(f, *f.TitleBox);
+        input::ClickOn(*f.OKButton);
+    });
+    form->CmdAddGroup();
+    EXPECT_EQ(Db().Groups.back().Title, "pw123");
+
+    Tree().Select(GroupNode(1));
+    Tree().StartEdit(GroupNode(1));
+    input::PressKey(*form, 'A', ModCtrl);
+    input::Paste(*form, "first\nsecond");
+    input::PressKey(*form, VK_RETURN);
+    test::TestApp().ProcessMessages(); // the tree ends the edit after the key
+    EXPECT_EQ(Db().Groups[1].Title, "first");
+    EXPECT_EQ(Tree().Text(GroupNode(1)), "first");
+}
+
 TEST_F(TreeCommandsTest, RenameInPlaceStoresTheLabel) {
     Tree().Select(GroupNode(0));
     Tree().StartEdit(GroupNode(0));
