@@ -4,6 +4,7 @@
 // into "?" unseen when the text is read; the rest of the text is kept. A
 // one-line box keeps pasted text up to its first line break, as a Windows edit
 // box does. A refusal is told by a notice at the box and a beep.
+#include <QBitmap>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -93,7 +94,6 @@ public:
         setObjectName(QStringLiteral("TextRefusedNotice"));
         setAttribute(Qt::WA_DeleteOnClose);
         setAttribute(Qt::WA_ShowWithoutActivating);
-        setAttribute(Qt::WA_TranslucentBackground);
         setFont(box->font());
         box->installEventFilter(this);
         timer_.setSingleShot(true);
@@ -112,6 +112,7 @@ public:
             std::max(QFontMetrics(bold).horizontalAdvance(Title()), fontMetrics().horizontalAdvance(Body()));
         const int height = QFontMetrics(bold).height() + fontMetrics().height() + kPadding / 2;
         resize(width + 2 * kPadding + 1, height + 2 * kPadding + kTail + 1);
+        Shape();
         QPoint at = box_->mapToGlobal(QPoint(std::min(12, box_->width() / 2) - 2 * kTail, box_->height() - 2));
         if (const QScreen* screen = box_->screen()) {
             const QRect room = screen->availableGeometry();
@@ -138,20 +139,9 @@ protected:
 
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF body(0.5, kTail + 0.5, width() - 1.0, height() - kTail - 1.0);
-        const qreal tailLeft = 2 * kTail;
-        QPainterPath path;
-        path.addRoundedRect(body, 5, 5);
-        QPainterPath tail;
-        tail.moveTo(tailLeft, body.top() + 1);
-        tail.lineTo(tailLeft + kTail / 2.0, 0.5);
-        tail.lineTo(tailLeft + kTail, body.top() + 1);
-        tail.closeSubpath();
-        path = path.united(tail);
         painter.setPen(palette().color(QPalette::ToolTipText));
         painter.setBrush(palette().color(QPalette::ToolTipBase));
-        painter.drawPath(path);
+        painter.drawPath(Outline());
         QFont bold = font();
         bold.setBold(true);
         const int titleHeight = QFontMetrics(bold).height();
@@ -164,6 +154,33 @@ protected:
     }
 
 private:
+    // The rounded body with the pointer on its top edge.
+    QPainterPath Outline() const {
+        const QRectF body(0, kTail, width() - 1, height() - kTail - 1);
+        const qreal tailLeft = 2 * kTail;
+        QPainterPath path;
+        path.addRoundedRect(body, 5, 5);
+        QPainterPath tail;
+        tail.moveTo(tailLeft, body.top() + 1);
+        tail.lineTo(tailLeft + kTail / 2.0, 0);
+        tail.lineTo(tailLeft + kTail, body.top() + 1);
+        tail.closeSubpath();
+        return path.united(tail);
+    }
+
+    // The shape as a mask rather than a translucent window, which would
+    // need a compositing desktop.
+    void Shape() {
+        QBitmap shape(size());
+        shape.fill(Qt::color0);
+        QPainter painter(&shape);
+        painter.setPen(Qt::color1);
+        painter.setBrush(Qt::color1);
+        painter.drawPath(Outline());
+        painter.end();
+        setMask(shape);
+    }
+
     static QString Title() { return QStringLiteral("Characters not accepted"); }
     QString Body() const {
         return QStringLiteral("Code page %1 cannot hold them, so they were left out: %2")
