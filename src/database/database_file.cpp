@@ -69,6 +69,11 @@ public:
 
     std::int32_t NextNumber() { return ReadDecimal(Next()); }
 
+    void Skip(std::size_t fields) {
+        for (std::size_t i = 0; i < fields && pos_ < text_.size(); ++i)
+            Next();
+    }
+
     // A count as read, limited to the records of which at least one field is present.
     std::size_t NextCount(std::size_t fieldsPerRecord) {
         const std::int32_t n = NextNumber();
@@ -127,11 +132,79 @@ private:
     ContentHash hash_;
 };
 
+std::string TooMany(std::size_t count, const char* what, std::size_t most) {
+    return std::to_string(count) + " " + what + ", more than the " + std::to_string(most) +
+           " a database may hold";
+}
+
+// One walk over the fields. The first walk (visitor null) only counts, so that a text
+// beyond the limits is refused before anything has been handed on.
+ReadResult WalkPlaintext(std::string_view plaintext, PlaintextVisitor* visitor) {
+    FieldReader reader(plaintext);
+    if (reader.Next() != DatabaseMarker)
+        return {ReadStatus::WrongPassword, {}};
+    const std::size_t groups = reader.NextCount(GroupMinFields);
+    if (groups > MaxGroups)
+        return {ReadStatus::DecryptionError, TooMany(groups, "groups", MaxGroups)};
+    std::size_t itemsSoFar = 0;
+    TGroup group;
+    TItem item;
+    for (std::size_t g = 0; g < groups; ++g) {
+        group.Title = reader.Next();
+        group.Icon = reader.NextNumber();
+        group.Expanded = reader.Next() == "1";
+        const std::size_t items = reader.NextCount(ItemFields);
+        itemsSoFar += items;
+        if (itemsSoFar > MaxItems)
+            return {ReadStatus::DecryptionError, TooMany(itemsSoFar, "items", MaxItems)};
+        if (visitor) {
+            if (g == 0)
+                visitor->Begin(groups);
+            visitor->Group(group, items);
+        }
+        for (std::size_t k = 0; k < items; ++k) {
+            if (!visitor) {
+                reader.Skip(ItemFields);
+                continue;
+            }
+            item.Title = reader.Next();
+            item.Icon = reader.NextNumber();
+            item.Login = reader.Next();
+            item.Password = reader.Next();
+            item.WebLink = reader.Next();
+            item.Comment = reader.Next();
+            visitor->Item(item);
+        }
+    }
+    SecureWipe(group.Title);
+    SecureWipe(item.Title);
+    SecureWipe(item.Login);
+    SecureWipe(item.Password);
+    SecureWipe(item.WebLink);
+    SecureWipe(item.Comment);
+    return {ReadStatus::Success, {}};
+}
+
+// Builds the model record by record, each list in one allocation of its final size.
+class ModelBuilder final : public PlaintextVisitor {
+public:
+    void Begin(std::size_t groups) override {
+        db.Groups.reserve(groups);
+        db.Items.reserve(groups);
+    }
+    void Group(const TGroup& group, std::size_t items) override {
+        db.Groups.push_back(group);
+        db.Items.emplace_back().reserve(items);
+    }
+    void Item(const TItem& item) override { db.Items.back().push_back(item); }
+    TDatabase db;
+};
+
 // Reads the length field and the encrypted blocks from `file` and parses the plaintext.
 // `systemError` tells whether a short read was the system's failure rather than the end
 // of the data.
 template <typename ErrorOf>
-ReadResult ReadFromStream(TDatabase& db, std::string_view password, Stream& file,
+ReadResult ReadFromStream(PlaintextVisitor& visitor, std::string_view password, Stream& file,
                           ErrorOf systemError) {
     std::uint8_t header[4] = {};
     if (file.Read(header, sizeof header) < sizeof header) {
@@ -146,8 +219,13 @@ ReadResult ReadFromStream(TDatabase& db, std::string_view password, Stream& file
     MemoryStream plain;
     const std::uint64_t size = file.Size();
     const std::uint64_t position = file.Position();
-    if (size > position)
-        plain.Reserve(static_cast<std::size_t>(size - position));
+    const std::uint64_t encrypted = size > position ? size - position : 0;
+    // Refused before anything is read: no memory is spent on a file that cannot be a database.
+    if (encrypted > (MaxPlaintextSize + AesBlockSize - 1) / AesBlockSize * AesBlockSize)
+        return {ReadStatus::DecryptionError,
+                "a plaintext of " + std::to_string(encrypted) + " bytes, more than the " +
+                    std::to_string(MaxPlaintextSize) + " a database may hold"};
+    plain.Reserve(static_cast<std::size_t>(encrypted));
     try {
         const AesKey key = DatabaseKey(password);
         DecryptStream(file, size, key, plain);
@@ -164,15 +242,24 @@ ReadResult ReadFromStream(TDatabase& db, std::string_view password, Stream& file
     // there is still read.
     std::string_view text = plain.Bytes();
     text = text.substr(0, std::min<std::size_t>(text.size(), length));
-    TDatabase parsed;
-    if (!ParsePlaintext(text, parsed))
-        return {ReadStatus::WrongPassword, {}};
-    std::swap(db, parsed);
-    WipeModel(parsed);
-    const std::uint64_t promised = (std::uint64_t(length) + AesBlockSize - 1) / AesBlockSize * AesBlockSize;
-    const std::uint64_t present = size > position ? size - position : 0;
-    ReadResult result{ReadStatus::Success, {}};
-    result.missingBytes = promised > present ? promised - present : 0;
+    ReadResult result = ReadPlaintext(text, visitor);
+    if (result.ok()) {
+        const std::uint64_t promised =
+            (std::uint64_t(length) + AesBlockSize - 1) / AesBlockSize * AesBlockSize;
+        const std::uint64_t present = size > position ? size - position : 0;
+        result.missingBytes = promised > present ? promised - present : 0;
+    }
+    return result;
+}
+
+// Builds the model from a read and replaces `db` only when the read succeeded.
+template <typename Read>
+ReadResult ReadIntoModel(TDatabase& db, Read read) {
+    ModelBuilder builder;
+    ReadResult result = read(builder);
+    if (result.ok())
+        std::swap(db, builder.db);
+    WipeModel(builder.db);
     return result;
 }
 
@@ -344,36 +431,25 @@ std::string BuildPlaintext(const TDatabase& db, const BranchOpen& branchOpen) {
     return out;
 }
 
+ReadResult ReadPlaintext(std::string_view plaintext, PlaintextVisitor& visitor) {
+    ReadResult counted = WalkPlaintext(plaintext, nullptr);
+    if (!counted.ok())
+        return counted;
+    return WalkPlaintext(plaintext, &visitor);
+}
+
 bool ParsePlaintext(std::string_view plaintext, TDatabase& out) {
-    FieldReader reader(plaintext);
-    if (reader.Next() != DatabaseMarker)
+    ModelBuilder builder;
+    if (!ReadPlaintext(plaintext, builder).ok()) {
+        WipeModel(builder.db);
         return false;
-    TDatabase db;
-    const std::size_t groups = reader.NextCount(GroupMinFields);
-    db.Groups.resize(groups);
-    db.Items.resize(groups);
-    for (std::size_t g = 0; g < groups; ++g) {
-        TGroup& group = db.Groups[g];
-        group.Title = reader.Next();
-        group.Icon = reader.NextNumber();
-        group.Expanded = reader.Next() == "1";
-        auto& items = db.Items[g];
-        items.resize(reader.NextCount(ItemFields));
-        for (TItem& item : items) {
-            item.Title = reader.Next();
-            item.Icon = reader.NextNumber();
-            item.Login = reader.Next();
-            item.Password = reader.Next();
-            item.WebLink = reader.Next();
-            item.Comment = reader.Next();
-        }
     }
-    std::swap(out, db);
-    WipeModel(db);
+    std::swap(out, builder.db);
+    WipeModel(builder.db);
     return true;
 }
 
-ReadResult ReadDatabase(TDatabase& db, std::string_view password, const std::string& path) {
+ReadResult ReadDatabase(PlaintextVisitor& visitor, std::string_view password, const std::string& path) {
     int error = 0;
     const int fd = OpenRegularFile(path, error);
     if (fd < 0)
@@ -381,15 +457,21 @@ ReadResult ReadDatabase(TDatabase& db, std::string_view password, const std::str
     FileStream file;
     file.Attach(fd);
     HashingStream hashing(file);
-    ReadResult result = ReadFromStream(db, password, hashing, [&file] { return file.LastError(); });
+    ReadResult result = ReadFromStream(visitor, password, hashing, [&file] { return file.LastError(); });
     if (result.ok())
         result.fingerprint = FingerprintOf(fd, hashing.Hash());
     return result;
 }
 
+ReadResult ReadDatabase(TDatabase& db, std::string_view password, const std::string& path) {
+    return ReadIntoModel(db, [&](PlaintextVisitor& builder) { return ReadDatabase(builder, password, path); });
+}
+
 ReadResult ReadDatabaseBytes(TDatabase& db, std::string_view password, std::string_view fileBytes) {
     MemoryStream file{std::string(fileBytes)};
-    return ReadFromStream(db, password, file, [] { return 0; });
+    return ReadIntoModel(db, [&](PlaintextVisitor& builder) {
+        return ReadFromStream(builder, password, file, [] { return 0; });
+    });
 }
 
 std::string EncryptDatabase(const TDatabase& db, std::string_view password,

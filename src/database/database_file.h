@@ -8,6 +8,8 @@
 #include "database/file_guard.h"
 #include "database/model.h"
 
+#include <cstdint>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,18 +27,31 @@ using BranchOpen = std::function<bool(const TGroup&)>;
 // copy of it is left in freed memory. The caller clears it after use (SecureWipe).
 std::string BuildPlaintext(const TDatabase& db, const BranchOpen& branchOpen = {});
 
-// Reads a plaintext into `out`. Returns false, leaving `out` untouched, when the first
-// field is not the marker. Past the marker nothing fails: a field ends at its zero byte or
-// at the end of the text, fields beyond the end read as empty (numbers as 0), a negative
-// count reads as 0, and a count larger than the remaining fields can hold (a group takes
-// at least 4 fields, an item 6) is cut to the records of which at least one field is
-// present, so that damaged input cannot demand unbounded memory.
-bool ParsePlaintext(std::string_view plaintext, TDatabase& out);
+// Beyond these a file is not a database that a person keeps but damage or an attack: the
+// reader refuses it rather than build a model out of all proportion to the file's size
+// (an empty item takes 6 bytes of plaintext and far more in memory).
+inline constexpr std::size_t MaxGroups = 1'000'000;
+inline constexpr std::size_t MaxItems = 1'000'000; // all groups together
+inline constexpr std::uint64_t MaxPlaintextSize = std::uint64_t(256) << 20;
+
+// Takes the records of a plaintext as they are read, so that a reader that only looks at
+// them (tkf's show, export and check) never holds the whole model. Group is called with
+// the number of items that follow it; exactly that many Item calls come before the next
+// Group. The records passed are reused from call to call.
+class PlaintextVisitor {
+public:
+    virtual ~PlaintextVisitor() = default;
+    virtual void Begin(std::size_t groups) { (void)groups; } // before the first Group
+    virtual void Group(const TGroup& group, std::size_t items) = 0;
+    virtual void Item(const TItem& item) = 0;
+};
 
 enum class ReadStatus {
     Success,         // the model has been replaced (the caller rebuilds the tree)
     WrongPassword,   // the first field is not the marker; also a file of 4 bytes or fewer
-    DecryptionError, // message: "Invalid buffer size for decryption"
+    DecryptionError, // the file is damaged beyond reading and nothing was read; message
+                     // says how: "Invalid buffer size for decryption", or a plaintext or
+                     // record count larger than a database may have (see MaxGroups)
     ReadError,       // the file cannot be opened or read; message: the system's reason,
                      // e.g. "No such file or directory" for a file that does not exist, or
                      // NotRegularFileText for a FIFO or a device (refused without waiting)
@@ -56,10 +71,24 @@ struct ReadResult {
     bool damaged() const { return ok() && missingBytes > 0; }
 };
 
+// Reads a plaintext record by record into `visitor`. Nothing is visited unless the result
+// is Success: WrongPassword when the first field is not the marker, DecryptionError when
+// the text would make more than MaxGroups groups or MaxItems items. Past the marker
+// nothing else fails: a field ends at its zero byte or at the end of the text, fields
+// beyond the end read as empty (numbers as 0), a negative count reads as 0, and a count
+// larger than the remaining fields can hold (a group takes at least 4 fields, an item 6)
+// is cut to the records of which at least one field is present.
+ReadResult ReadPlaintext(std::string_view plaintext, PlaintextVisitor& visitor);
+
+// The same into a model: `out` is replaced on success and untouched otherwise.
+bool ParsePlaintext(std::string_view plaintext, TDatabase& out);
+
 // Reads and decrypts the file at `path`. The model is replaced only on success and is
 // not touched otherwise. The tree is not rebuilt here: the model has no tree, so the
 // caller runs RebuildTree.
 ReadResult ReadDatabase(TDatabase& db, std::string_view password, const std::string& path);
+// The same record by record; on failure nothing has been visited.
+ReadResult ReadDatabase(PlaintextVisitor& visitor, std::string_view password, const std::string& path);
 
 // The same for a whole file already in memory (fuzzing, tests, tools).
 ReadResult ReadDatabaseBytes(TDatabase& db, std::string_view password, std::string_view fileBytes);

@@ -234,6 +234,40 @@ TEST(Plaintext, HugeCountsAreCutToTheFieldsPresent) {
     EXPECT_LE(out.Groups.size() + items, 4u * 20000 + 1);
 }
 
+TEST(Plaintext, MoreRecordsThanADatabaseMayHoldAreRefusedBeforeAnyIsHandedOn) {
+    struct Counter : PlaintextVisitor {
+        void Group(const TGroup&, std::size_t) override { ++calls; }
+        void Item(const TItem&) override { ++calls; }
+        int calls = 0;
+    } counter;
+    TDatabase out;
+    AppendGroup(out, "keep", 1);
+    const std::string before = Describe(out);
+
+    const auto emptyGroups = [](std::size_t n) {
+        return "Authorization\0"s + std::to_string(n) + '\0' + std::string(4 * n, '\0');
+    };
+    ReadResult r = ReadPlaintext(emptyGroups(MaxGroups + 1), counter);
+    EXPECT_EQ(r.status, ReadStatus::DecryptionError);
+    EXPECT_EQ(r.message, "1000001 groups, more than the 1000000 a database may hold");
+    EXPECT_FALSE(ParsePlaintext(emptyGroups(MaxGroups + 1), out));
+
+    // Items count over all groups; the first group alone is within the limit.
+    std::string items = "Authorization\0" "2\0"s;
+    for (int g = 0; g < 2; ++g)
+        items += "g\0" "0\0" "1\0" "500001\0"s + std::string(6 * 500001, '\0');
+    r = ReadPlaintext(items, counter);
+    EXPECT_EQ(r.status, ReadStatus::DecryptionError);
+    EXPECT_EQ(r.message, "1000002 items, more than the 1000000 a database may hold");
+    EXPECT_FALSE(ParsePlaintext(items, out));
+    EXPECT_EQ(counter.calls, 0);
+    EXPECT_EQ(Describe(out), before);
+
+    // The limit itself is still a database.
+    ASSERT_TRUE(ParsePlaintext(emptyGroups(MaxGroups), out));
+    EXPECT_EQ(out.Groups.size(), MaxGroups);
+}
+
 struct Fixture {
     const char* name;
     const char* password;
@@ -380,6 +414,19 @@ TEST_F(TempDir, ReadErrorsAreTheSystemsAndDistinctFromWrongPassword) {
         EXPECT_EQ(r.message, "Permission denied");
     }
     EXPECT_EQ(Describe(db), before);
+}
+
+TEST_F(TempDir, AFileTooLargeForADatabaseIsRefusedWithoutReadingIt) {
+    // Sparse: the size is there, the disk blocks are not.
+    const std::string path = Path("huge.tkf");
+    Spit(path, "\xff\xff\xff\x0f");
+    ASSERT_EQ(::truncate(path.c_str(), 4 + static_cast<off_t>(MaxPlaintextSize) + 16), 0);
+    TDatabase db;
+    AppendGroup(db, "keep", 1);
+    const ReadResult r = ReadDatabase(db, "", path);
+    EXPECT_EQ(r.status, ReadStatus::DecryptionError);
+    EXPECT_EQ(r.message, "a plaintext of 268435472 bytes, more than the 268435456 a database may hold");
+    EXPECT_EQ(db.Groups.size(), 1u);
 }
 
 TEST_F(TempDir, WriteThenReadRoundTrip) {
