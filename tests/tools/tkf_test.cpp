@@ -204,6 +204,16 @@ TEST_F(Tkf, CsvExportAndImport) {
     EXPECT_NE(o.out.find("\"comment\": \"two\\r\\nlines\""), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("\"icon\": 17"), std::string::npos);
 
+    // Line breaks of a lone CR, as old Mac programs write them, end records as well.
+    Spit(Path("mac.csv"), "Group,Title,Password\rWeb,a,\"x\ry\"\rMail,b,\r");
+    o = Run({"import", Path("mac.csv"), Path("mac.tkf"), "--password-fd", "0"}, "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    o = Run({"export", Path("mac.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n"
+                     "\"Web\",\"a\",\"\",\"x\ry\",\"\",\"\"\r\n"
+                     "\"Mail\",\"b\",\"\",\"\",\"\",\"\"\r\n");
+
     // Content decides when the name has no known extension.
     Spit(Path("data.txt"), Slurp(kData + "/example.json"));
     EXPECT_EQ(Run({"import", Path("data.txt"), Path("txt.tkf"), "--password-fd", "0"}, "\n").code, 0);
@@ -223,9 +233,16 @@ TEST_F(Tkf, ImportRefusesBadInputAndWritesNothing) {
         {"nul.json", "{\"groups\": [{\"title\": \"a\\u0000b\"}]}", "U+0000"},
         {"codepage.json", "{\"groups\": [{\"title\": \"\xe2\x82\xac \xd0\x96\"}]}", "code page 1252"},
         {"latin1.json", "{\"groups\": [{\"title\": \"caf\xe9\"}]}", "not UTF-8"},
-        {"deep.json", std::string(100000, '['), "nesting too deep"},
+        {"nested.json", "{\"groups\": [" + std::string(100000, '['), "line 1, column 13: groups[0]: expected an object"},
+        // Two values for one thing: which one is meant is not clear.
+        {"twice.json", "{\"groups\": [{\"items\": [{\"password\": \"a\",\n \"password\": \"b\"}]}]}",
+         "line 2, column 2: groups[0].items[0]: a second \"password\""},
+        {"groups.json", "{\"groups\": [], \"groups\": [{\"title\": \"x\"}]}", "line 1, column 16: a second \"groups\""},
+        {"columns.csv", "Group,Title,Password,URL,PASSWORD\na,b,c,d,e\n",
+         "line 1, column 5: a second \"PASSWORD\" column (the first is column 3)"},
+        {"wide.csv", "Group,Title" + std::string(2000, ',') + "\n", "line 1: more than 1000 fields"},
         {"quote.csv", "Group,Title\n\"a,b\n", "line 2: quoted field without its closing quote"},
-        {"fields.csv", "Group,Title\na,b,c\n", "record 2: 3 fields"},
+        {"fields.csv", "Group,Title\r\n\"a\r\nb\",b\r\na,b,c\r\n", "line 4: 3 fields"},
         {"header.csv", "Name,Login\na,b\n", "\"Title\" column"},
     };
     for (const auto& c : cases) {

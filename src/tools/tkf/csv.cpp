@@ -2,27 +2,44 @@
 
 namespace tkf {
 
-std::vector<CsvRecord> ParseCsv(std::string_view text) {
-    std::vector<CsvRecord> records;
+void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& record, int line)>& take) {
     std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     int line = 1;
+    int recordLine = 1;
     const auto fail = [&line](const std::string& what) {
         throw CsvError("line " + std::to_string(line) + ": " + what);
     };
     CsvRecord record;
     std::string field;
     bool fieldStarted = false; // the current field has text or was quoted
+    const auto endField = [&] {
+        if (record.size() == MaxCsvFields)
+            fail("more than " + std::to_string(MaxCsvFields) + " fields");
+        record.push_back(std::move(field));
+        field.clear();
+        fieldStarted = false;
+    };
     const auto endRecord = [&] {
         // An empty line holds no record, but ",," or "\"\"" do.
         if (fieldStarted || !record.empty()) {
-            record.push_back(std::move(field));
-            records.push_back(std::move(record));
+            endField();
+            take(record, recordLine);
         }
         record.clear();
         field.clear();
         fieldStarted = false;
     };
+    // The length of the line break at `at`: CR LF, LF or CR alone; 0 for none.
+    const auto lineBreak = [&text](std::size_t at) -> std::size_t {
+        if (at >= text.size())
+            return 0;
+        if (text[at] == '\r')
+            return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+        return text[at] == '\n' ? 1 : 0;
+    };
     while (pos < text.size()) {
+        if (record.empty() && !fieldStarted)
+            recordLine = line;
         const char c = text[pos];
         if (c == '"' && !fieldStarted) {
             fieldStarted = true;
@@ -33,6 +50,12 @@ std::vector<CsvRecord> ParseCsv(std::string_view text) {
                     line = startLine;
                     fail("quoted field without its closing quote");
                 }
+                if (const std::size_t n = lineBreak(pos)) {
+                    field.append(text.substr(pos, n));
+                    pos += n;
+                    ++line;
+                    continue;
+                }
                 const char q = text[pos++];
                 if (q == '"') {
                     if (pos < text.size() && text[pos] == '"') {
@@ -42,30 +65,20 @@ std::vector<CsvRecord> ParseCsv(std::string_view text) {
                     }
                     break;
                 }
-                if (q == '\n')
-                    ++line;
                 field.push_back(q);
             }
-            if (pos < text.size() && text[pos] != ',' && text[pos] != '\r' && text[pos] != '\n')
+            if (pos < text.size() && text[pos] != ',' && lineBreak(pos) == 0)
                 fail("text after a closing quote");
             continue;
         }
         if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-            fieldStarted = false;
+            endField();
             ++pos;
             continue;
         }
-        if (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') {
+        if (const std::size_t n = lineBreak(pos)) {
             endRecord();
-            pos += 2;
-            ++line;
-            continue;
-        }
-        if (c == '\n') {
-            endRecord();
-            ++pos;
+            pos += n;
             ++line;
             continue;
         }
@@ -74,7 +87,6 @@ std::vector<CsvRecord> ParseCsv(std::string_view text) {
         ++pos;
     }
     endRecord();
-    return records;
 }
 
 void AppendCsvRecord(std::string& out, const CsvRecord& record) {

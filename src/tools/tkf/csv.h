@@ -1,8 +1,9 @@
-// Comma-separated values as RFC 4180 has them: records end with CRLF (a bare LF is
-// accepted when reading), fields with a comma, a quote or a line break are quoted and
-// their quotes doubled.
+// Comma-separated values as RFC 4180 has them: records end with CRLF (a bare LF or a bare
+// CR, as old Mac programs write, is accepted when reading), fields with a comma, a quote
+// or a line break are quoted and their quotes doubled.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,9 +18,14 @@ public:
 
 using CsvRecord = std::vector<std::string>;
 
-// Throws CsvError("line N: what") for an unterminated quoted field or text after a
-// closing quote. Empty lines are skipped. A leading UTF-8 byte-order mark is skipped.
-std::vector<CsvRecord> ParseCsv(std::string_view text);
+// More fields than this in one record are not a table of logins.
+inline constexpr std::size_t MaxCsvFields = 1000;
+
+// Hands each record to `take` with the line it starts on, one at a time, so that the
+// records are never all held at once. Throws CsvError("line N: what") for an unterminated
+// quoted field, text after a closing quote or more than MaxCsvFields fields. Empty lines
+// are skipped. A leading UTF-8 byte-order mark is skipped.
+void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& record, int line)>& take);
 
 // One record with every field quoted, ended by CRLF.
 void AppendCsvRecord(std::string& out, const CsvRecord& record);

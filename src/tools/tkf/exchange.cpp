@@ -159,253 +159,370 @@ Format DetectFormat(std::string_view path, std::string_view content) {
     return first != std::string_view::npos && content[first] == '{' ? Format::Json : Format::Csv;
 }
 
-std::string ShowText(const TDatabase& db, int codePage, bool reveal) {
-    std::string out;
-    if (db.Groups.empty())
-        return "(no groups)\n";
-    const auto line = [&](std::string_view indent, std::string_view label, const std::string& value) {
-        out += indent;
-        out += label;
-        if (!value.empty()) {
-            out.append(10 - label.size(), ' '); // values start in one column
-            out += value;
-        }
-        out += '\n';
-    };
-    for (std::size_t g = 0; g < db.Groups.size() && g < db.Items.size(); ++g) {
-        const TGroup& group = db.Groups[g];
-        out += Printable(Utf8(group.Title, codePage)) + " (icon " + std::to_string(group.Icon) +
+TextWriter::TextWriter(TextForm form, int codePage, bool reveal, Output out)
+    : form_(form), codePage_(codePage), reveal_(reveal), out_(std::move(out)) {
+    if (form_ == TextForm::Json)
+        buffer_ = "{\n \"groups\": [";
+    else if (form_ == TextForm::Csv)
+        AppendCsvRecord(buffer_, {"Group", "Title", "Username", "Password", "URL", "Notes"});
+}
+
+void TextWriter::Flush(bool always) {
+    constexpr std::size_t Piece = 64 * 1024;
+    if (buffer_.empty() || (!always && buffer_.size() < Piece))
+        return;
+    out_(buffer_);
+    buffer_.clear();
+}
+
+void TextWriter::Group(const TGroup& group, std::size_t items) {
+    ++groups_;
+    itemsLeft_ = items;
+    itemsDone_ = 0;
+    std::string& out = buffer_;
+    switch (form_) {
+    case TextForm::Show:
+        out += Printable(Utf8(group.Title, codePage_)) + " (icon " + std::to_string(group.Icon) +
                (group.Expanded ? ", open)\n" : ", closed)\n");
-        for (const TItem& item : db.Items[g]) {
-            out += "  " + Printable(Utf8(item.Title, codePage)) + " (icon " + std::to_string(item.Icon) + ")\n";
-            line("    ", "Login:", Printable(Utf8(item.Login, codePage)));
-            line("    ", "Password:", item.Password.empty() ? std::string()
-                                      : reveal          ? Printable(Utf8(item.Password, codePage))
-                                                        : std::string("(hidden)"));
-            line("    ", "Web link:", Printable(Utf8(item.WebLink, codePage)));
-            // A comment's lines stay lines, aligned under the first.
-            std::string comment = Utf8(item.Comment, codePage);
-            std::string shown;
-            std::size_t start = 0;
-            while (start <= comment.size()) {
-                std::size_t end = comment.find('\n', start);
-                if (end == std::string::npos)
-                    end = comment.size();
-                std::string part = comment.substr(start, end - start);
-                if (!part.empty() && part.back() == '\r')
-                    part.pop_back();
-                if (start != 0)
-                    shown += "\n              ";
-                shown += Printable(part);
-                start = end + 1;
-            }
-            line("    ", "Comment:", shown);
-        }
-    }
-    return out;
-}
-
-std::string ExportJson(const TDatabase& db, int codePage) {
-    std::string out = "{\n \"groups\": [";
-    const std::size_t groups = std::min(db.Groups.size(), db.Items.size());
-    const auto key = [&out](std::string_view indent, std::string_view name) {
-        out += indent;
-        out += '"';
-        out += name;
-        out += "\": ";
-    };
-    for (std::size_t g = 0; g < groups; ++g) {
-        const TGroup& group = db.Groups[g];
-        out += g == 0 ? "\n  {\n" : ",\n  {\n";
-        key("   ", "title");
-        AppendJsonString(out, Utf8(group.Title, codePage));
-        out += ",\n";
-        key("   ", "icon");
-        out += std::to_string(group.Icon) + ",\n";
-        key("   ", "expanded");
+        break;
+    case TextForm::Json:
+        out += groups_ == 1 ? "\n  {\n" : ",\n  {\n";
+        out += "   \"title\": ";
+        AppendJsonString(out, Utf8(group.Title, codePage_));
+        out += ",\n   \"icon\": " + std::to_string(group.Icon) + ",\n   \"expanded\": ";
         out += group.Expanded ? "true,\n" : "false,\n";
-        key("   ", "items");
-        out += '[';
-        const auto& items = db.Items[g];
-        for (std::size_t k = 0; k < items.size(); ++k) {
-            const TItem& item = items[k];
-            out += k == 0 ? "\n    {\n" : ",\n    {\n";
-            const auto text = [&](std::string_view name, const std::string& value, bool last = false) {
-                key("     ", name);
-                AppendJsonString(out, Utf8(value, codePage));
-                out += last ? "\n" : ",\n";
-            };
-            text("title", item.Title);
-            key("     ", "icon");
-            out += std::to_string(item.Icon) + ",\n";
-            text("login", item.Login);
-            text("password", item.Password);
-            text("weblink", item.WebLink);
-            text("comment", item.Comment, true);
-            out += "    }";
-        }
-        out += items.empty() ? "]\n  }" : "\n   ]\n  }";
+        out += "   \"items\": [";
+        if (items == 0)
+            out += "]\n  }";
+        break;
+    case TextForm::Csv:
+        groupTitle_ = Utf8(group.Title, codePage_);
+        break;
     }
-    out += groups == 0 ? "]\n}\n" : "\n ]\n}\n";
-    return out;
+    Flush(false);
 }
 
-std::string ExportCsv(const TDatabase& db, int codePage) {
-    std::string out;
-    AppendCsvRecord(out, {"Group", "Title", "Username", "Password", "URL", "Notes"});
-    for (std::size_t g = 0; g < db.Groups.size() && g < db.Items.size(); ++g) {
-        const std::string group = Utf8(db.Groups[g].Title, codePage);
-        for (const TItem& item : db.Items[g]) {
-            AppendCsvRecord(out, {group, Utf8(item.Title, codePage), Utf8(item.Login, codePage),
-                                  Utf8(item.Password, codePage), Utf8(item.WebLink, codePage),
-                                  Utf8(item.Comment, codePage)});
+void TextWriter::Item(const TItem& item) {
+    std::string& out = buffer_;
+    switch (form_) {
+    case TextForm::Show: {
+        const auto line = [&](std::string_view label, const std::string& value) {
+            out += "    ";
+            out += label;
+            if (!value.empty()) {
+                out.append(10 - label.size(), ' '); // values start in one column
+                out += value;
+            }
+            out += '\n';
+        };
+        out += "  " + Printable(Utf8(item.Title, codePage_)) + " (icon " + std::to_string(item.Icon) + ")\n";
+        line("Login:", Printable(Utf8(item.Login, codePage_)));
+        line("Password:", item.Password.empty() ? std::string()
+                          : reveal_             ? Printable(Utf8(item.Password, codePage_))
+                                                : std::string("(hidden)"));
+        line("Web link:", Printable(Utf8(item.WebLink, codePage_)));
+        // A comment's lines stay lines, aligned under the first.
+        const std::string comment = Utf8(item.Comment, codePage_);
+        std::string shown;
+        std::size_t start = 0;
+        while (start <= comment.size()) {
+            std::size_t end = comment.find('\n', start);
+            if (end == std::string::npos)
+                end = comment.size();
+            std::string part = comment.substr(start, end - start);
+            if (!part.empty() && part.back() == '\r')
+                part.pop_back();
+            if (start != 0)
+                shown += "\n              ";
+            shown += Printable(part);
+            start = end + 1;
         }
+        line("Comment:", shown);
+        break;
     }
-    return out;
+    case TextForm::Json: {
+        out += itemsDone_ == 0 ? "\n    {\n" : ",\n    {\n";
+        const auto text = [&](std::string_view name, const std::string& value, bool last = false) {
+            out += "     \"";
+            out += name;
+            out += "\": ";
+            AppendJsonString(out, Utf8(value, codePage_));
+            out += last ? "\n" : ",\n";
+        };
+        text("title", item.Title);
+        out += "     \"icon\": " + std::to_string(item.Icon) + ",\n";
+        text("login", item.Login);
+        text("password", item.Password);
+        text("weblink", item.WebLink);
+        text("comment", item.Comment, true);
+        out += "    }";
+        if (itemsDone_ + 1 == itemsLeft_)
+            out += "\n   ]\n  }";
+        break;
+    }
+    case TextForm::Csv:
+        AppendCsvRecord(out, {groupTitle_, Utf8(item.Title, codePage_), Utf8(item.Login, codePage_),
+                              Utf8(item.Password, codePage_), Utf8(item.WebLink, codePage_),
+                              Utf8(item.Comment, codePage_)});
+        break;
+    }
+    ++itemsDone_;
+    Flush(false);
+}
+
+void TextWriter::Finish() {
+    if (form_ == TextForm::Show && groups_ == 0)
+        buffer_ += "(no groups)\n";
+    else if (form_ == TextForm::Json)
+        buffer_ += groups_ == 0 ? "]\n}\n" : "\n ]\n}\n";
+    Flush(true);
+}
+
+std::string WriteText(const TDatabase& db, TextForm form, int codePage, bool reveal) {
+    std::string text;
+    TextWriter writer(form, codePage, reveal, [&text](std::string_view piece) { text += piece; });
+    for (std::size_t g = 0; g < db.Groups.size() && g < db.Items.size(); ++g) {
+        writer.Group(db.Groups[g], db.Items[g].size());
+        for (const TItem& item : db.Items[g])
+            writer.Item(item);
+    }
+    writer.Finish();
+    return text;
 }
 
 namespace {
 
-const JsonValue& Need(const JsonValue& v, JsonValue::Kind kind, const std::string& where) {
-    if (v.kind != kind) {
-        static const char* const names[] = {"null", "true or false", "a number", "a string",
-                                            "an array", "an object"};
-        throw ImportError(where + ": expected " + names[static_cast<int>(kind)]);
+// What an import may build: no more than a database file may hold, so that any input
+// gives a file the program can open, and memory stays in proportion to the input.
+class Limits {
+public:
+    // Each returns what is wrong, or an empty text.
+    std::string AddGroup(const std::string& title) {
+        if (++groups_ > tallykey::MaxGroups)
+            return "more than the " + std::to_string(tallykey::MaxGroups) + " groups a database may hold";
+        return AddBytes(title.size() + 16);
     }
-    return v;
+    std::string AddItem(const TItem& item) {
+        if (++items_ > tallykey::MaxItems)
+            return "more than the " + std::to_string(tallykey::MaxItems) + " items a database may hold";
+        return AddBytes(item.Title.size() + item.Login.size() + item.Password.size() +
+                        item.WebLink.size() + item.Comment.size() + 17);
+    }
+
+private:
+    // Each field's terminator and decimal numbers at their longest.
+    std::string AddBytes(std::uint64_t bytes) {
+        bytes_ += bytes;
+        if (bytes_ > tallykey::MaxPlaintextSize)
+            return "the database would be larger than the " + std::to_string(tallykey::MaxPlaintextSize) +
+                   " bytes a database may hold";
+        return {};
+    }
+    std::size_t groups_ = 0;
+    std::size_t items_ = 0;
+    std::uint64_t bytes_ = 0;
+};
+
+using Kind = JsonReader::Kind;
+
+void Need(JsonReader& json, Kind kind, const std::string& where) {
+    if (json.Peek() != kind) {
+        static const char* const names[] = {"null", "true or false", "a number", "a string",
+                                            "an array", "an object", "a value"};
+        json.Fail(where + ": expected " + names[static_cast<int>(kind)]);
+    }
 }
 
-std::int32_t Icon(const JsonValue& v, const std::string& where) {
-    const auto value = Need(v, JsonValue::Kind::Number, where).AsInt32();
+std::string Text(JsonReader& json, TextConversion& conversion, const std::string& where, bool secret = false) {
+    Need(json, Kind::String, where);
+    const std::string text = json.String();
+    try {
+        return conversion.ToAnsi(text, where, secret);
+    } catch (const ImportError& e) {
+        json.Fail(e.what());
+    }
+}
+
+std::int32_t Icon(JsonReader& json, const std::string& where) {
+    Need(json, Kind::Number, where);
+    const auto value = JsonInt32(json.Number());
     if (!value)
-        throw ImportError(where + ": expected a whole number from -2147483648 to 2147483647");
+        json.Fail(where + ": expected a whole number from -2147483648 to 2147483647");
     return *value;
+}
+
+// A key may come once in its object: with two, which one is meant is not clear.
+void Once(JsonReader& json, unsigned& seen, unsigned bit, const std::string& where, const std::string& key) {
+    if (seen & bit)
+        json.Fail(where + ": a second \"" + key + "\"");
+    seen |= bit;
 }
 
 } // namespace
 
 TDatabase ImportJson(std::string_view text, TextConversion& conversion) {
     CheckUtf8(text);
-    JsonValue root;
+    TDatabase db;
+    Limits limits;
     try {
-        root = ParseJson(text);
+        JsonReader json(text);
+        Need(json, Kind::Object, "the document");
+        json.BeginObject();
+        bool sawGroups = false;
+        std::string key;
+        while (json.NextKey(key)) {
+            if (key != "groups")
+                json.Fail("unknown key \"" + key + "\" (expected \"groups\")");
+            if (sawGroups)
+                json.Fail("a second \"groups\"");
+            sawGroups = true;
+            Need(json, Kind::Array, "groups");
+            json.BeginArray();
+            for (std::size_t g = 0; json.NextElement(); ++g) {
+                const std::string gw = "groups[" + std::to_string(g) + "]";
+                Need(json, Kind::Object, gw);
+                json.BeginObject();
+                TGroup group;
+                group.Icon = DefaultGroupIcon;
+                group.Expanded = true;
+                std::vector<TItem> items;
+                unsigned seen = 0;
+                std::string gk;
+                while (json.NextKey(gk)) {
+                    const std::string where = gw + "." + gk;
+                    if (gk == "title") {
+                        Once(json, seen, 1, gw, gk);
+                        group.Title = Text(json, conversion, where);
+                    } else if (gk == "icon") {
+                        Once(json, seen, 2, gw, gk);
+                        group.Icon = Icon(json, where);
+                    } else if (gk == "expanded") {
+                        Once(json, seen, 4, gw, gk);
+                        Need(json, Kind::Bool, where);
+                        group.Expanded = json.Bool();
+                    } else if (gk == "items") {
+                        Once(json, seen, 8, gw, gk);
+                        Need(json, Kind::Array, where);
+                        json.BeginArray();
+                        for (std::size_t k = 0; json.NextElement(); ++k) {
+                            const std::string iw = where + "[" + std::to_string(k) + "]";
+                            Need(json, Kind::Object, iw);
+                            json.BeginObject();
+                            TItem item;
+                            item.Icon = DefaultItemIcon;
+                            unsigned itemSeen = 0;
+                            std::string ik;
+                            while (json.NextKey(ik)) {
+                                static const char* const names[] = {"title", "icon", "login", "password",
+                                                                    "weblink", "comment"};
+                                std::string* const fields[] = {&item.Title, nullptr, &item.Login,
+                                                               &item.Password, &item.WebLink, &item.Comment};
+                                int n = 0;
+                                while (n < 6 && ik != names[n])
+                                    ++n;
+                                if (n == 6)
+                                    json.Fail(iw + ": unknown key \"" + ik + "\"");
+                                Once(json, itemSeen, 1u << n, iw, ik);
+                                const std::string fw = iw + "." + ik;
+                                if (fields[n] == nullptr)
+                                    item.Icon = Icon(json, fw);
+                                else if (fields[n] == &item.Comment)
+                                    item.Comment = CommentLines(Text(json, conversion, fw));
+                                else
+                                    *fields[n] = Text(json, conversion, fw, fields[n] == &item.Password);
+                            }
+                            const std::string over = limits.AddItem(item);
+                            if (!over.empty())
+                                json.Fail(iw + ": " + over);
+                            items.push_back(std::move(item));
+                        }
+                    } else {
+                        json.Fail(gw + ": unknown key \"" + gk + "\"");
+                    }
+                }
+                const std::string over = limits.AddGroup(group.Title);
+                if (!over.empty())
+                    json.Fail(gw + ": " + over);
+                db.Groups.push_back(std::move(group));
+                db.Items.push_back(std::move(items));
+            }
+        }
+        if (!sawGroups)
+            throw ImportError("the document has no \"groups\" array");
+        json.End();
     } catch (const JsonError& e) {
         throw ImportError(e.what());
     }
-    Need(root, JsonValue::Kind::Object, "the document");
-    TDatabase db;
-    bool sawGroups = false;
-    for (const auto& [name, value] : root.object) {
-        if (name != "groups")
-            throw ImportError("unknown key \"" + name + "\" (expected \"groups\")");
-        sawGroups = true;
-        Need(value, JsonValue::Kind::Array, "groups");
-        for (std::size_t g = 0; g < value.array.size(); ++g) {
-            const std::string gw = "groups[" + std::to_string(g) + "]";
-            const JsonValue& jg = Need(value.array[g], JsonValue::Kind::Object, gw);
-            TGroup group;
-            group.Icon = DefaultGroupIcon;
-            group.Expanded = true;
-            std::vector<TItem> items;
-            for (const auto& [gk, gv] : jg.object) {
-                const std::string where = gw + "." + gk;
-                if (gk == "title") {
-                    group.Title = conversion.ToAnsi(Need(gv, JsonValue::Kind::String, where).text, where, false);
-                } else if (gk == "icon") {
-                    group.Icon = Icon(gv, where);
-                } else if (gk == "expanded") {
-                    group.Expanded = Need(gv, JsonValue::Kind::Bool, where).boolean;
-                } else if (gk == "items") {
-                    Need(gv, JsonValue::Kind::Array, where);
-                    for (std::size_t k = 0; k < gv.array.size(); ++k) {
-                        const std::string iw = where + "[" + std::to_string(k) + "]";
-                        const JsonValue& ji = Need(gv.array[k], JsonValue::Kind::Object, iw);
-                        TItem item;
-                        item.Icon = DefaultItemIcon;
-                        for (const auto& [ik, iv] : ji.object) {
-                            const std::string fw = iw + "." + ik;
-                            std::string* field = ik == "title"      ? &item.Title
-                                                 : ik == "login"    ? &item.Login
-                                                 : ik == "password" ? &item.Password
-                                                 : ik == "weblink"  ? &item.WebLink
-                                                 : ik == "comment"  ? &item.Comment
-                                                                    : nullptr;
-                            if (field != nullptr) {
-                                *field = conversion.ToAnsi(Need(iv, JsonValue::Kind::String, fw).text, fw,
-                                                           field == &item.Password);
-                                if (field == &item.Comment)
-                                    *field = CommentLines(std::move(*field));
-                            } else if (ik == "icon") {
-                                item.Icon = Icon(iv, fw);
-                            } else {
-                                throw ImportError(iw + ": unknown key \"" + ik + "\"");
-                            }
-                        }
-                        items.push_back(std::move(item));
-                    }
-                } else {
-                    throw ImportError(gw + ": unknown key \"" + gk + "\"");
-                }
-            }
-            db.Groups.push_back(std::move(group));
-            db.Items.push_back(std::move(items));
-        }
-    }
-    if (!sawGroups)
-        throw ImportError("the document has no \"groups\" array");
     conversion.Finish();
     return db;
 }
 
 TDatabase ImportCsv(std::string_view text, TextConversion& conversion) {
     CheckUtf8(text);
-    std::vector<CsvRecord> records;
-    try {
-        records = ParseCsv(text);
-    } catch (const CsvError& e) {
-        throw ImportError(e.what());
-    }
-    if (records.empty())
-        throw ImportError("no header line (expected \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\")");
-    const CsvRecord& header = records[0];
     const char* const names[] = {"group", "title", "username", "password", "url", "notes"};
     constexpr int kPasswordColumn = 3;
+    CsvRecord header;
     int column[6] = {-1, -1, -1, -1, -1, -1};
-    for (std::size_t c = 0; c < header.size(); ++c) {
-        const std::string name = Lower(header[c]);
-        for (int n = 0; n < 6; ++n)
-            if (name == names[n] && column[n] < 0)
-                column[n] = static_cast<int>(c);
-    }
-    if (column[0] < 0 || column[1] < 0)
-        throw ImportError("the header has no \"Group\" or no \"Title\" column");
-
     TDatabase db;
+    Limits limits;
     std::map<std::string, int> groupIndex;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const CsvRecord& rec = records[r];
-        const std::string where = "record " + std::to_string(r + 1);
+    const auto take = [&](const CsvRecord& rec, int line) {
+        const std::string at = "line " + std::to_string(line);
+        if (header.empty()) {
+            header = rec;
+            for (std::size_t c = 0; c < header.size(); ++c) {
+                const std::string name = Lower(header[c]);
+                for (int n = 0; n < 6; ++n) {
+                    if (name != names[n])
+                        continue;
+                    // Two columns for one field: which one is meant is not clear.
+                    if (column[n] >= 0)
+                        throw ImportError(at + ", column " + std::to_string(c + 1) + ": a second \"" +
+                                          header[c] + "\" column (the first is column " +
+                                          std::to_string(column[n] + 1) + ")");
+                    column[n] = static_cast<int>(c);
+                }
+            }
+            if (column[0] < 0 || column[1] < 0)
+                throw ImportError("the header has no \"Group\" or no \"Title\" column");
+            return;
+        }
         if (rec.size() != header.size())
-            throw ImportError(where + ": " + std::to_string(rec.size()) + " fields, the header has " +
+            throw ImportError(at + ": " + std::to_string(rec.size()) + " fields, the header has " +
                               std::to_string(header.size()));
         const auto field = [&](int n) {
             return column[n] < 0 ? std::string()
-                                 : conversion.ToAnsi(rec[column[n]], where + " (" + header[column[n]] + ")",
+                                 : conversion.ToAnsi(rec[column[n]], at + " (" + header[column[n]] + ")",
                                                      n == kPasswordColumn);
         };
         const std::string groupTitle = field(0);
         auto found = groupIndex.find(groupTitle);
         if (found == groupIndex.end()) {
+            const std::string over = limits.AddGroup(groupTitle);
+            if (!over.empty())
+                throw ImportError(at + ": " + over);
             tallykey::AppendGroup(db, groupTitle, DefaultGroupIcon);
             found = groupIndex.emplace(groupTitle, static_cast<int>(db.Groups.size()) - 1).first;
         }
-        // In column order, so that refused fields are named in the order of the record.
-        std::string texts[6];
-        for (int n = 1; n < 6; ++n)
-            texts[n] = field(n);
-        tallykey::AppendItem(db, found->second, texts[1], texts[2], texts[3], texts[4], CommentLines(texts[5]),
-                             DefaultItemIcon);
+        TItem item;
+        item.Title = field(1);
+        item.Login = field(2);
+        item.Password = field(3);
+        item.WebLink = field(4);
+        item.Comment = CommentLines(field(5));
+        item.Icon = DefaultItemIcon;
+        const std::string over = limits.AddItem(item);
+        if (!over.empty())
+            throw ImportError(at + ": " + over);
+        db.Items[found->second].push_back(std::move(item));
+    };
+    try {
+        ReadCsv(text, take);
+    } catch (const CsvError& e) {
+        throw ImportError(e.what());
     }
+    if (header.empty())
+        throw ImportError("no header line (expected \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\")");
     conversion.Finish();
     return db;
 }

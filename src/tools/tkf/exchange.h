@@ -3,7 +3,10 @@
 // text here is UTF-8.
 #pragma once
 
+#include "database/database_file.h"
 #include "database/model.h"
+
+#include <functional>
 
 #include <stdexcept>
 #include <string>
@@ -22,17 +25,40 @@ enum class Format { Json, Csv };
 // From the file name's extension (.json, .csv), else from the content ("{" first).
 Format DetectFormat(std::string_view path, std::string_view content);
 
-// Groups and items in file order. Passwords show as "(hidden)" unless revealed; control
-// characters are shown as "?" so that a file cannot drive the terminal.
-std::string ShowText(const tallykey::TDatabase& db, int codePage, bool reveal);
+// Writes a database as text while its records are read (see PlaintextVisitor), handing
+// the output to `out` in pieces, so that the text of a large database is never held whole.
+// Finish writes what closes the text. The forms:
+// Show: groups and items in file order. Passwords show as "(hidden)" unless revealed;
+//   control characters are shown as "?" so that a file cannot drive the terminal.
+// Json: {"groups": [{"title", "icon", "expanded", "items": [{"title", "icon", "login",
+//   "password", "weblink", "comment"}]}]}, indented by one space per level.
+// Csv: header "Group","Title","Username","Password","URL","Notes", then one record per
+//   item. CSV has no place for icons, branch states or groups without items.
+enum class TextForm { Show, Json, Csv };
 
-// {"groups": [{"title", "icon", "expanded", "items": [{"title", "icon", "login",
-// "password", "weblink", "comment"}]}]}, indented by one space per level.
-std::string ExportJson(const tallykey::TDatabase& db, int codePage);
+class TextWriter final : public tallykey::PlaintextVisitor {
+public:
+    using Output = std::function<void(std::string_view)>;
+    TextWriter(TextForm form, int codePage, bool reveal, Output out);
+    void Group(const tallykey::TGroup& group, std::size_t items) override;
+    void Item(const tallykey::TItem& item) override;
+    void Finish();
 
-// Header "Group","Title","Username","Password","URL","Notes", then one record per item.
-// CSV has no place for icons, branch states or groups without items.
-std::string ExportCsv(const tallykey::TDatabase& db, int codePage);
+private:
+    void Flush(bool always);
+    TextForm form_;
+    int codePage_;
+    bool reveal_;
+    Output out_;
+    std::string buffer_;
+    std::string groupTitle_; // UTF-8, for the CSV records
+    std::size_t groups_ = 0;
+    std::size_t itemsLeft_ = 0;
+    std::size_t itemsDone_ = 0;
+};
+
+// The whole text at once (tests and small databases).
+std::string WriteText(const tallykey::TDatabase& db, TextForm form, int codePage, bool reveal = false);
 
 // Imported UTF-8 texts to the code page. A character the code page lacks is refused
 // (nothing is replaced silently) unless `replaceUnmappable`, which stores "?" for it.

@@ -265,28 +265,27 @@ void RefuseOthers(const Options& o, const CommandInfo& command) {
 }
 
 // Opens FILE as the program does: the empty password first when none is given on a
-// descriptor, then the password asked for. A damaged file opens with what it holds;
-// `read` tells how much is missing and which file was read.
-TDatabase Open(const std::string& path, tkf::PasswordInput& passwords, tallykey::ReadResult* read = nullptr) {
-    TDatabase db;
+// descriptor, then the password asked for. `read` reads the file with a password; it
+// hands nothing on unless the read succeeds. A damaged file opens with what it holds:
+// the result tells how much is missing and which file was read.
+template <typename Read>
+tallykey::ReadResult Open(const std::string& path, tkf::PasswordInput& passwords, Read read) {
     tallykey::ReadResult r;
     if (passwords.FromTerminal()) {
-        r = tallykey::ReadDatabase(db, "", path);
+        r = read(std::string_view());
         if (r.status == ReadStatus::WrongPassword) {
             std::string password = passwords.Current(path);
-            r = tallykey::ReadDatabase(db, password, path);
+            r = read(password);
             tallykey::SecureWipe(password);
         }
     } else {
         std::string password = passwords.Current(path);
-        r = tallykey::ReadDatabase(db, password, path);
+        r = read(password);
         tallykey::SecureWipe(password);
     }
     switch (r.status) {
     case ReadStatus::Success:
-        if (read)
-            *read = r;
-        return db;
+        return r;
     case ReadStatus::WrongPassword:
         throw Failure(ExitWrongPassword, path + ": wrong password");
     case ReadStatus::DecryptionError:
@@ -322,11 +321,41 @@ void LockForWriting(tallykey::FileLock& lock, const std::string& path) {
     }
 }
 
-void WriteOut(const std::string& text) {
+TDatabase OpenModel(const std::string& path, tkf::PasswordInput& passwords, tallykey::ReadResult& read) {
+    TDatabase db;
+    read = Open(path, passwords, [&](std::string_view password) { return tallykey::ReadDatabase(db, password, path); });
+    return db;
+}
+
+// Reads FILE record by record into `visitor` (nothing is kept in memory).
+tallykey::ReadResult OpenVisiting(const std::string& path, tkf::PasswordInput& passwords,
+                                  tallykey::PlaintextVisitor& visitor) {
+    return Open(path, passwords,
+                [&](std::string_view password) { return tallykey::ReadDatabase(visitor, password, path); });
+}
+
+void WriteOut(std::string_view text) {
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!std::cout)
+        throw Failure(ExitFailure, std::string("cannot write the output: ") + std::strerror(errno));
+}
+
+void FlushOut() {
     std::cout.flush();
     if (!std::cout)
         throw Failure(ExitFailure, std::string("cannot write the output: ") + std::strerror(errno));
+}
+
+// The text form of FILE written to standard output as its records are read.
+void WriteTextOf(const std::string& path, tkf::PasswordInput& passwords, tkf::TextForm form, int codePage,
+                 bool reveal) {
+    tkf::TextWriter writer(form, codePage, reveal, WriteOut);
+    const tallykey::ReadResult read = OpenVisiting(path, passwords, writer);
+    writer.Finish();
+    FlushOut();
+    // What a damaged file holds is written out whole; the failure comes after it.
+    if (read.damaged())
+        throw Damaged(path, read.missingBytes);
 }
 
 std::string ReadInput(const std::string& path) {
@@ -342,7 +371,11 @@ std::string ReadInput(const std::string& path) {
     if (fd < 0)
         throw Failure(ExitFailure, path + ": " + tallykey::OpenErrorText(error) +
                                        (error == 0 ? " (use - to read standard input)" : ""));
+    // Read straight into one string: the input is the largest thing an import holds.
     std::string text;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[64 * 1024];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -385,31 +418,28 @@ int Run(const Options& o) {
 
     if (command == "show") {
         NeedFiles(o, 1, "one database file");
-        tallykey::ReadResult read;
-        const TDatabase db = Open(o.files[0], passwords, &read);
-        WriteOut(tkf::ShowText(db, codePage, o.reveal));
-        if (read.damaged())
-            throw Damaged(o.files[0], read.missingBytes);
+        WriteTextOf(o.files[0], passwords, tkf::TextForm::Show, codePage, o.reveal);
         return ExitOk;
     }
     if (command == "export") {
         NeedFiles(o, 1, "one database file");
         if (!o.format)
             throw UsageError("export needs --format json or --format csv");
-        tallykey::ReadResult read;
-        const TDatabase db = Open(o.files[0], passwords, &read);
-        WriteOut(*o.format == "json" ? tkf::ExportJson(db, codePage) : tkf::ExportCsv(db, codePage));
-        if (read.damaged())
-            throw Damaged(o.files[0], read.missingBytes);
+        WriteTextOf(o.files[0], passwords, *o.format == "json" ? tkf::TextForm::Json : tkf::TextForm::Csv,
+                    codePage, false);
         return ExitOk;
     }
     if (command == "check") {
         NeedFiles(o, 1, "one database file");
-        tallykey::ReadResult read;
-        Open(o.files[0], passwords, &read);
-        if (read.damaged())
+        // Only the password and the file's soundness are tested: no record is kept.
+        struct : tallykey::PlaintextVisitor {
+            void Group(const tallykey::TGroup&, std::size_t) override {}
+            void Item(const tallykey::TItem&) override {}
+        } nothing;
+        if (const tallykey::ReadResult read = OpenVisiting(o.files[0], passwords, nothing); read.damaged())
             throw Damaged(o.files[0], read.missingBytes);
         WriteOut(o.files[0] + ": the password is right\n");
+        FlushOut();
         return ExitOk;
     }
     if (command == "import") {
@@ -450,7 +480,7 @@ int Run(const Options& o) {
         tallykey::FileLock lock;
         LockForWriting(lock, o.files[0]);
         tallykey::ReadResult read;
-        const TDatabase db = Open(o.files[0], passwords, &read);
+        const TDatabase db = OpenModel(o.files[0], passwords, read);
         if (read.damaged())
             throw Failure(ExitDamaged, Damaged(o.files[0], read.missingBytes).what() +
                                            std::string("; not rewritten, which would lose the rest for good"));
