@@ -1,6 +1,5 @@
 #include "database/aes.h"
 
-#include "database/secure_wipe.h"
 
 #include <array>
 #include <atomic>
@@ -209,7 +208,8 @@ void SetDefaultAesEngine(AesEngine engine) {
 }
 
 Aes128::Aes128(const std::uint8_t key[AesKeySize], AesEngine engine)
-    : engine_(engine == AesEngine::AesNi && !AesNiAvailable() ? AesEngine::Table : engine) {
+    : keys_(2 * 44 * sizeof(std::uint32_t)), enc_(reinterpret_cast<std::uint32_t*>(keys_.data())),
+      dec_(enc_ + 44), engine_(engine == AesEngine::AesNi && !AesNiAvailable() ? AesEngine::Table : engine) {
     static constexpr std::uint8_t rcon[10] = {0x01, 0x02, 0x04, 0x08, 0x10,
                                               0x20, 0x40, 0x80, 0x1b, 0x36};
     for (int i = 0; i < 4; ++i)
@@ -230,10 +230,7 @@ Aes128::Aes128(const std::uint8_t key[AesKeySize], AesEngine engine)
     }
 }
 
-Aes128::~Aes128() {
-    SecureWipe(enc_, sizeof enc_);
-    SecureWipe(dec_, sizeof dec_);
-}
+Aes128::~Aes128() = default; // the locked block clears itself
 
 void Aes128::EncryptBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) const {
     if (engine_ == AesEngine::AesNi)

@@ -1,6 +1,8 @@
 // AES-128 block cipher (FIPS-197): 16-byte blocks, 10 rounds.
 #pragma once
 
+#include "database/secure_memory.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -20,8 +22,9 @@ bool AesNiAvailable();
 AesEngine DefaultAesEngine();
 void SetDefaultAesEngine(AesEngine engine);
 
-// Holds the expanded round keys for one key; they are expanded once on construction and
-// cleared on destruction. The decryption keys are those of the equivalent inverse cipher.
+// Holds the expanded round keys for one key, in locked memory (never on the stack); they
+// are expanded once on construction and cleared on destruction. The decryption keys are
+// those of the equivalent inverse cipher.
 class Aes128 {
 public:
     explicit Aes128(const std::uint8_t key[AesKeySize], AesEngine engine = DefaultAesEngine());
@@ -36,9 +39,11 @@ public:
     AesEngine Engine() const { return engine_; }
 
 private:
-    // Round keys as little-endian words, i.e. in the byte order of FIPS-197.
-    alignas(16) std::uint32_t enc_[44];
-    alignas(16) std::uint32_t dec_[44];
+    // Round keys as little-endian words, i.e. in the byte order of FIPS-197: 44 words for
+    // encryption, then 44 for decryption, 16-byte aligned.
+    LockedBytes keys_;
+    std::uint32_t* enc_;
+    std::uint32_t* dec_;
     AesEngine engine_;
 };
 

@@ -36,22 +36,20 @@ void WriteAll(Stream& destination, const std::uint8_t* data, std::size_t size) {
 
 } // namespace
 
-AesKey::AesKey(const AesKey& other) {
-    std::memcpy(bytes, other.bytes, sizeof bytes);
+AesKey::AesKey() : bytes_(AesKeySize) {}
+
+AesKey::AesKey(const AesKey& other) : bytes_(AesKeySize) {
+    std::memcpy(bytes(), other.bytes(), AesKeySize);
 }
 
 AesKey& AesKey::operator=(const AesKey& other) {
-    std::memmove(bytes, other.bytes, sizeof bytes);
+    std::memmove(bytes(), other.bytes(), AesKeySize);
     return *this;
-}
-
-AesKey::~AesKey() {
-    SecureWipe(bytes, sizeof bytes);
 }
 
 AesKey DatabaseKey(std::string_view password) {
     AesKey key;
-    std::memcpy(key.bytes, password.data(), std::min(password.size(), AesKeySize));
+    std::memcpy(key.bytes(), password.data(), std::min(password.size(), AesKeySize));
     return key;
 }
 
@@ -59,7 +57,7 @@ void EncryptStream(Stream& source, std::uint64_t count, const AesKey& key, Strea
     count = EffectiveCount(source, count);
     if (count == 0)
         return;
-    const Aes128 cipher(key.bytes);
+    const Aes128 cipher(key.bytes());
     WipedChunk chunk;
     while (count > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, ChunkSize));
@@ -84,7 +82,7 @@ void DecryptStream(Stream& source, std::uint64_t count, const AesKey& key, Strea
         return;
     if (count % AesBlockSize != 0)
         throw StreamError(InvalidBufferSizeText);
-    const Aes128 cipher(key.bytes);
+    const Aes128 cipher(key.bytes());
     WipedChunk chunk;
     while (count > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, ChunkSize));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "database/aes.h"
+#include "database/secure_memory.h"
 #include "database/stream.h"
 
 #include <cstdint>
@@ -21,13 +22,17 @@ inline constexpr const char* StreamReadErrorText = "Stream read error";
 inline constexpr const char* StreamWriteErrorText = "Stream write error";
 inline constexpr const char* InvalidBufferSizeText = "Invalid buffer size for decryption";
 
-// A 16-byte key that clears itself when it goes away.
-struct AesKey {
-    std::uint8_t bytes[AesKeySize] = {};
-    AesKey() = default;
+// A 16-byte key, kept in locked memory and cleared when it goes away.
+class AesKey {
+public:
+    AesKey();
     AesKey(const AesKey& other);
     AesKey& operator=(const AesKey& other);
-    ~AesKey();
+    std::uint8_t* bytes() { return bytes_.data(); }
+    const std::uint8_t* bytes() const { return bytes_.data(); }
+
+private:
+    LockedBytes bytes_;
 };
 
 // The password's bytes as they are (no conversion, no trimming): its first 16 bytes,

@@ -53,7 +53,7 @@ std::string EncryptBlockOpenSsl(const AesKey& key, const std::string& block) {
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     std::string out(block.size() + 16, '\0');
     int n = 0, tail = 0;
-    EVP_EncryptInit_ex(ctx, EVP_aes_128_ecb(), nullptr, key.bytes, nullptr);
+    EVP_EncryptInit_ex(ctx, EVP_aes_128_ecb(), nullptr, key.bytes(), nullptr);
     EVP_CIPHER_CTX_set_padding(ctx, 0);
     EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &n,
                       reinterpret_cast<const unsigned char*>(block.data()), static_cast<int>(block.size()));
@@ -64,7 +64,7 @@ std::string EncryptBlockOpenSsl(const AesKey& key, const std::string& block) {
 }
 
 std::string Text(const AesKey& key) {
-    return std::string(reinterpret_cast<const char*>(key.bytes), 16);
+    return std::string(reinterpret_cast<const char*>(key.bytes()), 16);
 }
 
 TEST(DatabaseKey, TakesTheFirstSixteenBytesZeroFilled) {
