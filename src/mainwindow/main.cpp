@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "database/secure_memory.h"
 #include "mainwindow/command_line.h"
 #include "mainwindow/main_form.h"
 #include "preferences/settings.h"
@@ -19,6 +20,7 @@ constexpr int kExitUsage = 64; // as tkf and sysexits.h
 
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
+    tallykey::ProtectProcess();
 
     using tallykey::ProgramCommandLine;
     ProgramCommandLine commandLine =

@@ -9,6 +9,7 @@
 
 #include "database/file_guard.h"
 #include "database/model.h"
+#include "database/secure_memory.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/image_list.h"
@@ -73,7 +74,7 @@ public:
     // --- program-wide state ---
     TDatabase Db;
     std::string CurrentFile;
-    std::string MasterPassword;
+    SecretText MasterPassword; // in locked memory
     bool Saved = false;
     // The file at CurrentFile as it was opened or last saved here; a save checks that
     // no other program has changed it since.

@@ -32,7 +32,7 @@ void PrintTo(const DocumentState& s, std::ostream* os) {
 class DocumentTest : public MainWindowTest {
 protected:
     DocumentState State() const {
-        return {form->CurrentFile, form->MasterPassword, form->Saved, form->SaveEnabled(),
+        return {form->CurrentFile, std::string(form->MasterPassword.view()), form->Saved, form->SaveEnabled(),
                 form->Caption()};
     }
     static std::string CaptionFor(const std::string& name) {
@@ -272,7 +272,7 @@ TEST_F(DocumentTest, EmptyPasswordOpensWithoutAPrompt) {
 
     script.dialogs = {TypePassword(""), TypePassword("")};
     form->CmdChangePassword();
-    EXPECT_EQ(form->MasterPassword, "");
+    EXPECT_EQ(form->MasterPassword.view(), "");
     EXPECT_TRUE(form->SaveEnabled());
     form->CmdSave();
     EXPECT_FALSE(form->SaveEnabled());

@@ -618,4 +618,44 @@ TEST_F(Tkf, TerminalAsksWithoutEchoAndTwiceForANewPassword) {
     EXPECT_NE(t.screen.find("Box (icon 17)"), std::string::npos);
 }
 
+// A crash while a password is typed leaves no core file, and the password's page is locked.
+TEST_F(Tkf, APasswordBeingReadIsInLockedMemoryOfAProcessWithoutCoreDumps) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[0], 0);
+        ::close(pipeFds[1]);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl(kTkf.c_str(), kTkf.c_str(), "check", (kData + "/example.tkf").c_str(), "--password-fd", "0",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeFds[0]);
+    ASSERT_EQ(::write(pipeFds[1], "w", 1), 1); // the start of a password, no line end yet
+    const std::string proc = "/proc/" + std::to_string(pid);
+    // tkf takes the byte and waits for the next; its locked page shows once the byte is in.
+    const auto lockedKilobytes = [&proc] {
+        const std::string status = Slurp(proc + "/status");
+        const std::size_t at = status.find("VmLck:");
+        return at == std::string::npos ? 0ul : std::stoul(status.substr(at + 6));
+    };
+    unsigned long locked = 0;
+    for (int i = 0; i < 500 && locked == 0; ++i) {
+        locked = lockedKilobytes();
+        if (locked == 0)
+            ::usleep(10000);
+    }
+    const std::string limits = Slurp(proc + "/limits");
+    ASSERT_EQ(::write(pipeFds[1], "rong\n", 5), 5);
+    ::close(pipeFds[1]);
+    int exit = 0;
+    ::waitpid(pid, &exit, 0);
+    EXPECT_EQ(WEXITSTATUS(exit), 2); // the password was read and tried
+    EXPECT_NE(limits.find("Max core file size        0                    0"), std::string::npos) << limits;
+    EXPECT_GE(locked, 4ul);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include "database/aes.h"
 #include "database/database_file.h"
 #include "database/file_guard.h"
+#include "database/secure_memory.h"
 #include "database/secure_wipe.h"
 #include "tools/tkf/exchange.h"
 #include "tools/tkf/password_input.h"
@@ -274,14 +275,12 @@ tallykey::ReadResult Open(const std::string& path, tkf::PasswordInput& passwords
     if (passwords.FromTerminal()) {
         r = read(std::string_view());
         if (r.status == ReadStatus::WrongPassword) {
-            std::string password = passwords.Current(path);
+            const tallykey::SecretText password = passwords.Current(path);
             r = read(password);
-            tallykey::SecureWipe(password);
         }
     } else {
-        std::string password = passwords.Current(path);
+        const tallykey::SecretText password = passwords.Current(path);
         r = read(password);
-        tallykey::SecureWipe(password);
     }
     switch (r.status) {
     case ReadStatus::Success:
@@ -394,7 +393,7 @@ std::string ReadInput(const std::string& path) {
     return text;
 }
 
-void WriteDatabaseFile(const TDatabase& db, const std::string& password, const std::string& path,
+void WriteDatabaseFile(const TDatabase& db, std::string_view password, const std::string& path,
                        const tallykey::WriteOptions& options) {
     if (password.size() > tallykey::AesKeySize)
         std::cerr << "tkf: note: only the first 16 bytes of the password make the key\n";
@@ -458,7 +457,7 @@ int Run(const Options& o) {
         } catch (const tkf::ImportError& e) {
             throw Failure(ExitFailure, Lines(input + ": ", e.what()));
         }
-        std::string password = passwords.New();
+        const tallykey::SecretText password = passwords.New();
         // Without --force an existing file is never replaced, also one made meanwhile.
         tallykey::FileLock lock;
         if (o.force)
@@ -467,7 +466,6 @@ int Run(const Options& o) {
         options.heldLock = &lock;
         options.mustNotExist = !o.force;
         WriteDatabaseFile(db, password, output, options);
-        tallykey::SecureWipe(password);
         for (const std::string& field : conversion.Replaced())
             std::cerr << "tkf: " << input << ": " << field << ": characters that code page " << codePage
                       << " cannot hold were stored as \"?\"\n";
@@ -484,12 +482,11 @@ int Run(const Options& o) {
         if (read.damaged())
             throw Failure(ExitDamaged, Damaged(o.files[0], read.missingBytes).what() +
                                            std::string("; not rewritten, which would lose the rest for good"));
-        std::string password = passwords.New();
+        const tallykey::SecretText password = passwords.New();
         tallykey::WriteOptions options;
         options.expected = &read.fingerprint;
         options.heldLock = &lock;
         WriteDatabaseFile(db, password, o.files[0], options);
-        tallykey::SecureWipe(password);
         return ExitOk;
     }
     throw UsageError("unknown command \"" + command + "\" (try tkf --help)");
@@ -498,6 +495,7 @@ int Run(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    tallykey::ProtectProcess();
     try {
         const Options o = Parse(argc, argv);
         if (o.help) {

@@ -14,6 +14,8 @@
 
 namespace tkf {
 
+using tallykey::SecretText;
+
 namespace {
 
 // Restores the terminal's echo if a signal ends the program while a password is typed.
@@ -29,7 +31,7 @@ void RestoreTerminal(int signal) {
 
 // One line without its line break (LF or CR LF). Reads byte by byte so that the next
 // line stays in the descriptor for the next password.
-bool ReadLine(int fd, std::string& line, int& error) {
+bool ReadLine(int fd, SecretText& line, int& error) {
     line.clear();
     bool any = false;
     for (;;) {
@@ -46,16 +48,16 @@ bool ReadLine(int fd, std::string& line, int& error) {
         any = true;
         if (c == '\n')
             break;
-        line.push_back(c);
+        line.Append(c);
     }
-    if (!line.empty() && line.back() == '\r')
+    if (!line.empty() && line.view().back() == '\r')
         line.pop_back();
     error = 0;
     return any;
 }
 
-std::string LineFrom(int fd) {
-    std::string line;
+SecretText LineFrom(int fd) {
+    SecretText line;
     int error = 0;
     if (!ReadLine(fd, line, error)) {
         if (error != 0)
@@ -66,7 +68,7 @@ std::string LineFrom(int fd) {
     return line;
 }
 
-std::string AskTerminal(const std::string& prompt) {
+SecretText AskTerminal(const std::string& prompt) {
     const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0)
         throw PasswordError("no terminal to ask for the password; use --password-fd N");
@@ -83,7 +85,7 @@ std::string AskTerminal(const std::string& prompt) {
         ::tcsetattr(tty, TCSAFLUSH, &quiet);
     }
     (void)!::write(tty, prompt.data(), prompt.size());
-    std::string line;
+    SecretText line;
     int error = 0;
     const bool got = ReadLine(tty, line, error);
     if (isTerminal) {
@@ -93,10 +95,8 @@ std::string AskTerminal(const std::string& prompt) {
             std::signal(s, SIG_DFL);
     }
     ::close(tty);
-    if (!got) {
-        tallykey::SecureWipe(line);
+    if (!got)
         throw PasswordError("no password given");
-    }
     return line;
 }
 
@@ -105,41 +105,38 @@ std::string AskTerminal(const std::string& prompt) {
 PasswordInput::PasswordInput(int passwordFd, int newPasswordFd, int codePage)
     : passwordFd_(passwordFd), newPasswordFd_(newPasswordFd), codePage_(codePage) {}
 
-std::string PasswordInput::Convert(std::string text, bool strict) const {
+SecretText PasswordInput::Convert(SecretText text, bool strict) const {
     // Input arrives as UTF-8 from the terminal; the key is made from the code page's
     // bytes, as the program on Windows makes it. Bytes that are not UTF-8 are taken as
     // they are.
     if (FindInvalidUtf8(text) != std::string::npos)
         return text;
     std::string ansi = toolkit::Utf8ToAnsi(text, codePage_);
-    if (strict && toolkit::AnsiToUtf8(ansi, codePage_) != text) {
-        tallykey::SecureWipe(text);
-        tallykey::SecureWipe(ansi);
+    std::string back = strict ? toolkit::AnsiToUtf8(ansi, codePage_) : std::string();
+    const bool lossy = strict && back != text.view();
+    tallykey::SecureWipe(back);
+    SecretText converted;
+    converted = std::move(ansi); // clears `ansi`
+    if (lossy)
         throw PasswordError("the new password has characters that code page " +
                             std::to_string(codePage_) + " cannot hold");
-    }
-    tallykey::SecureWipe(text);
-    return ansi;
+    return converted;
 }
 
-std::string PasswordInput::Current(const std::string& file) {
-    std::string line = passwordFd_ >= 0 ? LineFrom(passwordFd_) : AskTerminal("Password for " + file + ": ");
+SecretText PasswordInput::Current(const std::string& file) {
+    SecretText line = passwordFd_ >= 0 ? LineFrom(passwordFd_) : AskTerminal("Password for " + file + ": ");
     return Convert(std::move(line), false);
 }
 
-std::string PasswordInput::New() {
+SecretText PasswordInput::New() {
     if (newPasswordFd_ >= 0)
         return Convert(LineFrom(newPasswordFd_), true);
     if (passwordFd_ >= 0)
         return Convert(LineFrom(passwordFd_), true);
-    std::string first = AskTerminal("New password: ");
-    std::string second = AskTerminal("Re-type password: ");
-    const bool same = first == second;
-    tallykey::SecureWipe(second);
-    if (!same) {
-        tallykey::SecureWipe(first);
+    SecretText first = AskTerminal("New password: ");
+    const SecretText second = AskTerminal("Re-type password: ");
+    if (first.view() != second.view())
         throw PasswordError("the typed passwords do not match");
-    }
     return Convert(std::move(first), true);
 }
 

@@ -1,6 +1,9 @@
 // Where tkf gets passwords: the terminal without echo, or lines read from descriptors.
-// Never the command line, where other users could see them.
+// Never the command line, where other users could see them. Passwords are held in locked
+// memory only (see SecretText).
 #pragma once
+
+#include "database/secure_memory.h"
 
 #include <stdexcept>
 #include <string>
@@ -19,13 +22,13 @@ public:
 
     bool FromTerminal() const { return passwordFd_ < 0; }
     // The password of an existing file: the next line of --password-fd, else asked once.
-    std::string Current(const std::string& file);
+    tallykey::SecretText Current(const std::string& file);
     // A new password: the first line of --new-password-fd, else the next line of
     // --password-fd, else asked twice on the terminal (the two must agree).
-    std::string New();
+    tallykey::SecretText New();
 
 private:
-    std::string Convert(std::string text, bool strict) const;
+    tallykey::SecretText Convert(tallykey::SecretText text, bool strict) const;
     int passwordFd_;
     int newPasswordFd_;
     int codePage_;
