@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Peak memory of tkf and the program on hostile inputs: files of empty fields with huge
+# counts, and JSON imports that would build millions of records. Each run's peak resident
+# size comes from /usr/bin/time (the kernel's ru_maxrss of the child); the bounds are those
+# a user can rely on: tkf check/export at most 8 x the file's size + 64 MB, the program at
+# most 32 x + 100 MB.
+#
+#   bench/run_memory.sh BUILD_DIR [OTHER_BUILD_DIR]   (the second, e.g. an older build, for comparison)
+#
+# The program runs on Qt's offscreen platform with TALLYKEY_EXIT_AFTER_SHOW=1; a file it
+# refuses shows a message box, so it is stopped after 20 s (its peak is reached by then).
+set -euo pipefail
+builds=("$@")
+[ ${#builds[@]} -ge 1 ] || { echo "usage: $0 BUILD_DIR [OTHER_BUILD_DIR]" >&2; exit 64; }
+command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
+work=$(mktemp -d /tmp/tallykey-memory.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" TALLYKEY_EXIT_AFTER_SHOW=1
+mkdir -m 700 "$work/runtime"
+
+# A database file with the empty password (the all-zero key) from a plaintext made by python.
+make_file() { # NAME PYTHON-EXPRESSION-FOR-THE-PLAINTEXT
+  python3 - "$work/$1.plain" "$2" <<'PY'
+import sys
+plain = eval(sys.argv[2])
+open(sys.argv[1], "wb").write(plain)
+PY
+  local plain="$work/$1.plain" size
+  size=$(stat -c %s "$plain")
+  { python3 -c "import struct,sys; sys.stdout.buffer.write(struct.pack('<I', $size))"
+    { cat "$plain"; head -c $(( (16 - size % 16) % 16 )) /dev/zero; } |
+      openssl enc -aes-128-ecb -nopad -K 00000000000000000000000000000000; } > "$work/$1.tkf"
+  rm "$plain"
+}
+M=$((1 << 20))
+make_file empty64 "b'Authorization\0' + b'2147483647\0' + bytes($((64 * M)) - 25)"
+make_file empty8 "b'Authorization\0' + b'2147483647\0' + bytes($((8 * M)) - 25)"
+make_file groups1m "b'Authorization\0' + b'1000000\0' + bytes(4 * 1000000)"
+make_file items1m "b'Authorization\0' + b'1\0g\0' + b'0\0' + b'1\0' + b'1000000\0' + bytes(6 * 1000000)"
+python3 -c "n = (32 << 20) // 3; open('$work/groups.json', 'w').write('{\"groups\": [' + '{},' * n + '{}]}')"
+python3 -c "n = (32 << 20) // 3; open('$work/items.json', 'w').write('{\"groups\": [{\"items\": [' + '{},' * n + '{}]}]}')"
+python3 -c "n = (32 << 20) // 2; open('$work/zeros.json', 'w').write('{\"groups\": [' + '0,' * n + '0]}')"
+
+# peak KB, then the exit code, of a command
+peak() {
+  local out="$work/time.txt" code=0
+  /usr/bin/time -f %M -o "$out" "$@" <<< "" >/dev/null 2>&1 || code=$?
+  echo "$(tail -n 1 "$out") $code"
+}
+
+row() { # LABEL INPUT FACTOR BASE_MB build-relative command...
+  local label=$1 input=$2 factor=$3 base=$4; shift 4
+  local bytes mb limit
+  bytes=$(stat -c %s "$input")
+  limit=$(( (factor * bytes + base * M) / 1024 ))
+  printf '%-44s %8.1f MB  limit %7.1f MB' "$label" "$(bc <<< "scale=1; $bytes / $M")" "$(bc <<< "scale=1; $limit / 1024")"
+  for b in "${builds[@]}"; do
+    read -r kb code < <(peak "${@//@B@/$b}")
+    printf '  | %7.1f MB exit %-3s %s' "$(bc <<< "scale=1; $kb / 1024")" "$code" "$([ "$kb" -le "$limit" ] && echo ok || echo OVER)"
+  done
+  echo
+}
+
+printf '%-44s %11s  %16s' "input" "size" "bound"
+for b in "${builds[@]}"; do printf '  | %-26s' "$b"; done
+echo
+row "tkf check, 64 MB of empty fields" "$work/empty64.tkf" 8 64 @B@/tkf check "$work/empty64.tkf" --password-fd 0
+row "tkf export json, 64 MB of empty fields" "$work/empty64.tkf" 8 64 @B@/tkf export "$work/empty64.tkf" --format json --password-fd 0
+row "tkf check, 1 M groups declared (4 MB)" "$work/groups1m.tkf" 8 64 @B@/tkf check "$work/groups1m.tkf" --password-fd 0
+row "tkf export json, 1 M empty items (6 MB)" "$work/items1m.tkf" 8 64 @B@/tkf export "$work/items1m.tkf" --format json --password-fd 0
+row "program, 8 MB of empty fields" "$work/empty8.tkf" 32 100 timeout 20 @B@/tallyk "$work/empty8.tkf"
+row "program, 1 M groups declared (4 MB)" "$work/groups1m.tkf" 32 100 timeout 20 @B@/tallyk "$work/groups1m.tkf"
+row "program, 1 M empty items (6 MB)" "$work/items1m.tkf" 32 100 timeout 20 @B@/tallyk "$work/items1m.tkf"
+# Imports have no bound of their own beyond what a database may hold; shown against 8x + 64 MB.
+row "tkf import, 32 MB JSON: 11 M empty groups" "$work/groups.json" 8 64 @B@/tkf import "$work/groups.json" "$work/out.tkf" --force --new-password-fd 0
+row "tkf import, 32 MB JSON: 11 M empty items" "$work/items.json" 8 64 @B@/tkf import "$work/items.json" "$work/out.tkf" --force --new-password-fd 0
+row "tkf import, 32 MB JSON: 16 M numbers" "$work/zeros.json" 8 64 @B@/tkf import "$work/zeros.json" "$work/out.tkf" --force --new-password-fd 0
