@@ -150,7 +150,9 @@ ReadResult WalkPlaintext(std::string_view plaintext, PlaintextVisitor* visitor) 
     TGroup group;
     TItem item;
     for (std::size_t g = 0; g < groups; ++g) {
-        group.Title = reader.Next();
+        const std::string_view title = reader.Next();
+        if (visitor)
+            group.Title = title; // the counting walk keeps no text
         group.Icon = reader.NextNumber();
         group.Expanded = reader.Next() == "1";
         const std::size_t items = reader.NextCount(ItemFields);
