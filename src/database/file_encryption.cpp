@@ -49,7 +49,8 @@ AesKey& AesKey::operator=(const AesKey& other) {
 
 AesKey DatabaseKey(std::string_view password) {
     AesKey key;
-    std::memcpy(key.bytes(), password.data(), std::min(password.size(), AesKeySize));
+    if (!password.empty()) // an empty text may have no storage at all
+        std::memcpy(key.bytes(), password.data(), std::min(password.size(), AesKeySize));
     return key;
 }
 

@@ -643,7 +643,7 @@ TEST_F(Tkf, APasswordBeingReadIsInLockedMemoryOfAProcessWithoutCoreDumps) {
         return at == std::string::npos ? 0ul : std::stoul(status.substr(at + 6));
     };
     unsigned long locked = 0;
-    for (int i = 0; i < 500 && locked == 0; ++i) {
+    for (int i = 0; i < 100 && locked == 0; ++i) {
         locked = lockedKilobytes();
         if (locked == 0)
             ::usleep(10000);
@@ -655,7 +655,9 @@ TEST_F(Tkf, APasswordBeingReadIsInLockedMemoryOfAProcessWithoutCoreDumps) {
     ::waitpid(pid, &exit, 0);
     EXPECT_EQ(WEXITSTATUS(exit), 2); // the password was read and tried
     EXPECT_NE(limits.find("Max core file size        0                    0"), std::string::npos) << limits;
+#if !defined(__SANITIZE_ADDRESS__) // AddressSanitizer makes mlock do nothing
     EXPECT_GE(locked, 4ul);
+#endif
 }
 
 } // namespace
