@@ -20,8 +20,8 @@ bool Same(const tallykey::TDatabase& a, const tallykey::TDatabase& b) {
             return false;
         for (std::size_t k = 0; k < a.Items[g].size(); ++k) {
             const auto &i = a.Items[g][k], &j = b.Items[g][k];
-            if (i.Title != j.Title || i.Icon != j.Icon || i.Login != j.Login ||
-                i.Password != j.Password || i.WebLink != j.WebLink || i.Comment != j.Comment)
+            if (i.Title != j.Title || i.Icon != j.Icon || i.Login != j.Login || i.Password != j.Password ||
+                i.WebLink != j.WebLink || i.Comment != j.Comment)
                 return false;
         }
     }

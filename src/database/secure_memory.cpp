@@ -45,9 +45,7 @@ LockedBytes::LockedBytes(std::size_t size) : size_(size) {
     (void)::madvise(pages, mapped_, MADV_DONTDUMP);
 }
 
-LockedBytes::~LockedBytes() {
-    Release();
-}
+LockedBytes::~LockedBytes() { Release(); }
 
 LockedBytes::LockedBytes(LockedBytes&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
@@ -119,8 +117,6 @@ void SecretText::clear() {
     size_ = 0;
 }
 
-void SecureWipe(SecretText& text) {
-    text.clear();
-}
+void SecureWipe(SecretText& text) { text.clear(); }
 
 } // namespace tallykey

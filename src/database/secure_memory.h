@@ -50,9 +50,7 @@ public:
     void clear();
     bool empty() const { return size_ == 0; }
     std::size_t size() const { return size_; }
-    std::string_view view() const {
-        return {reinterpret_cast<const char*>(bytes_.data()), size_};
-    }
+    std::string_view view() const { return {reinterpret_cast<const char*>(bytes_.data()), size_}; }
     operator std::string_view() const { return view(); }
     friend bool operator==(const SecretText& a, std::string_view b) { return a.view() == b; }
 
