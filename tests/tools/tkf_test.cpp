@@ -291,8 +291,8 @@ TEST_F(Tkf, ErrorsNeverShowAPassword) {
         {"nul.json", "{\"groups\": [{\"items\": [{\"password\": \"" + secret + "\\u0000\"}]}]}", "U+0000"},
         {"utf8.json", "{\"groups\": [{\"items\": [{\"password\": \"" + secret + "\xff\"}]}]}", "not UTF-8"},
         {"cp.csv", csvHeader + "g,t,u," + secret + ",w,n\n",
-         "record 2 (Password): the text has characters that code page 1252 cannot hold, the first at character 13"},
-        {"fields.csv", csvHeader + "g,t,u," + secret + ",w\n", "record 2: 5 fields"},
+         "line 2 (Password): the text has characters that code page 1252 cannot hold, the first at character 13"},
+        {"fields.csv", csvHeader + "g,t,u," + secret + ",w\n", "line 2: 5 fields"},
         {"quote.csv", csvHeader + "g,t,u,\"" + secret + "\n", "closing quote"},
     };
     const auto expectHidden = [&secret](const Outcome& o) {
@@ -327,7 +327,7 @@ TEST_F(Tkf, ErrorsNeverShowAPassword) {
         {"import", Path("cp.csv"), Path("out.tkf"), "--replace-unmappable", "--password-fd", "0", "--codepage", "1252"},
         "pw\n");
     EXPECT_EQ(o.code, 0) << o.err;
-    EXPECT_NE(o.err.find("record 2 (Password)"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("line 2 (Password)"), std::string::npos) << o.err;
     expectHidden(o);
 }
 
