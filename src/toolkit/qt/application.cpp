@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 
 #include <unistd.h>
 
@@ -69,6 +71,10 @@ void Application::Impl::Minimize(bool alreadyMinimized) {
             main->Minimize();
         return;
     }
+    // The window manager minimises a dialog's owner with it: whichever the
+    // program hears of first minimises the program, once.
+    if (alreadyMinimized && minimized)
+        return;
     inMinimize = true;
     if (self->OnMinimize) {
         Dispatch d;
@@ -147,6 +153,8 @@ void Application::Restore() {
     impl_->minimized = false;
     if (impl_->main)
         impl_->main->Restore();
+    qt::RestoreDialogs();
+    qt::BringModalToFront();
 }
 
 void Application::Show() { impl_->hidden = false; }
@@ -258,11 +266,68 @@ void WindowClosed(Window* window) {
 void WindowMinimizedByUser(Window* window) {
     if (g_instance && g_instance->impl()->main == window)
         g_instance->impl()->Minimize(true);
+    else if (window->Style() == WindowStyle::Dialog)
+        DialogMinimizedByUser();
 }
 
 void WindowRestoredByUser(Window* window) {
-    if (g_instance && g_instance->impl()->main == window)
+    if (!g_instance)
+        return;
+    if (g_instance->impl()->main == window) {
         g_instance->impl()->minimized = false;
+        // The window manager restores a dialog with the window it belongs
+        // to; one restored apart from it comes back too.
+        RestoreDialogs();
+        BringModalToFront();
+    } else if (window->Style() == WindowStyle::Dialog) {
+        DialogRestoredByUser();
+    }
+}
+
+void BelongToOwner(QWidget* dialog, const Window* owner) {
+    if (!dialog || !dialog->isWindow())
+        return;
+    if (!dialog->parentWidget()) {
+        if (!owner && g_instance)
+            owner = g_instance->impl()->main;
+        QWidget* frame = owner && owner->impl() ? owner->impl()->widget.data() : nullptr;
+        // An owner not on the desktop (the main window before it first
+        // shows, or hidden in the tray) cannot hold a dialog.
+        if (frame && frame != dialog && frame->isVisible() && frame->windowHandle()) {
+            dialog->createWinId(); // the native window, to carry the hint from its first mapping
+            if (QWindow* window = dialog->windowHandle())
+                window->setTransientParent(frame->windowHandle());
+        }
+    }
+    // The toolkit's own windows report their minimise through their frame.
+    if (WindowOfFrame(dialog) || dialog->property("tallykeyFollows").toBool())
+        return;
+    dialog->setProperty("tallykeyFollows", true);
+    auto* follow = new FilterObject([dialog](QObject* watched, QEvent* event) {
+        if (watched != dialog || event->type() != QEvent::WindowStateChange || !event->spontaneous())
+            return false;
+        const bool was = (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) != 0;
+        if (dialog->isMinimized() && !was)
+            DialogMinimizedByUser();
+        else if (!dialog->isMinimized() && was)
+            DialogRestoredByUser();
+        return false;
+    });
+    follow->setParent(dialog);
+    dialog->installEventFilter(follow);
+}
+
+void DialogMinimizedByUser() {
+    Application::Impl* im = g_instance ? g_instance->impl() : nullptr;
+    // Under most window managers the main window went with it, and the
+    // program has heard so already.
+    if (im && !im->minimized && !im->inMinimize)
+        im->Minimize(false);
+}
+
+void DialogRestoredByUser() {
+    if (g_instance && g_instance->impl()->minimized)
+        g_instance->Restore();
 }
 
 } // namespace qt

@@ -121,6 +121,27 @@ void WindowDestroyed(Window* window);
 void WindowClosed(Window* window);
 void WindowMinimizedByUser(Window* window);
 void WindowRestoredByUser(Window* window);
+
+// A dialog belongs to its owner on the desktop: the window manager keeps it
+// over that window and minimises and restores them together, and a dialog
+// the user minimises or restores takes the program with it (a minimised
+// modal dialog would leave the program blocked with nothing to answer).
+// Makes the top-level `dialog` transient for `owner`'s window, or for the
+// main window when there is none, and has the program follow its minimise
+// and restore; call before it first shows. A dialog with a parent widget
+// is already transient for it.
+void BelongToOwner(QWidget* dialog, const Window* owner);
+// The program follows a dialog the user or the window manager minimised or restored.
+void DialogMinimizedByUser();
+void DialogRestoredByUser();
+// Brings a minimised top-level back to the normal state, whether or not Qt
+// has yet read the window manager's minimise, and waits for the window
+// manager to have done it.
+void RestoreTopLevel(QWidget* frame);
+// Restores the program's shown dialogs, the toolkit's and Qt's own.
+void RestoreDialogs();
+// Raises and activates the innermost modal window, if one is shown.
+void BringModalToFront();
 // The menus whose shortcuts work inside `window`.
 const std::vector<Menu*>& MenusOf(const Window& window);
 void AddMenu(Window& window, Menu* menu);

@@ -95,6 +95,7 @@ int MessageBox(const Window* owner, const std::string& text, const std::string& 
     if (flags & MB_SETFOREGROUND)
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     KeepTitleVisible(box);
+    qt::BelongToOwner(&box, owner);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     const QMessageBox::StandardButton chosen = clicked ? box.standardButton(clicked) : closing;
@@ -164,6 +165,7 @@ bool FileDialog::Execute(Mode mode) {
     }
     if (!fileName_.empty())
         dialog.selectFile(qt::PathToQ(fileName_));
+    qt::BelongToOwner(&dialog, owner_);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     fileName_ = qt::PathFromQ(dialog.selectedFiles().first());

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 #include "toolkit/modal_hook.h"
 #include "toolkit/qt/backend.h"
+#include "toolkit/qt/x11_window_state.h"
 
 namespace toolkit {
 
@@ -243,6 +245,41 @@ void WindowImpl::FrameBecameKnown() {
 
 namespace qt {
 
+void RestoreTopLevel(QWidget* frame) {
+    if (!frame || !frame->isWindow())
+        return;
+    const bool iconic = frame->isVisible() && x11::StateOf(frame) == x11::WmState::Iconic;
+    if (frame->isMinimized())
+        frame->setWindowState(frame->windowState() & ~Qt::WindowMinimized); // Qt maps it again
+    else if (iconic)
+        x11::RequestNormal(frame); // minimised by the window manager; Qt has not read it yet
+    else
+        return;
+    // Done once the window manager says so: a minimise that follows cannot
+    // overtake this restore.
+    if (frame->isVisible())
+        x11::WaitFor(frame, x11::WmState::Normal);
+}
+
+void RestoreDialogs() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->windowType() != Qt::Dialog || !widget->isVisible())
+            continue;
+        if (Window* window = WindowOfFrame(widget))
+            window->Restore();
+        else
+            RestoreTopLevel(widget);
+    }
+}
+
+void BringModalToFront() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    modal->raise();
+    modal->activateWindow();
+}
+
 void NoteFocus(Window* window) {
     if (!window || !W(window) || !W(window)->frame)
         return;
@@ -461,6 +498,12 @@ void Window::Show() {
     WindowImpl* im = W(this);
     if (!im->frame)
         return;
+    if (!im->frame->isVisible()) {
+        if (im->style == WindowStyle::Dialog)
+            qt::BelongToOwner(im->frame, im->owner);
+        if (!im->frame->isMinimized())
+            qt::x11::StartNormal(im->frame);
+    }
     im->frame->show();
     // The first control that takes the focus has it, as in a dialog box.
     if (!im->frame->focusWidget())
@@ -480,17 +523,27 @@ void Window::Minimize() {
     WindowImpl* im = W(this);
     if (!im->frame)
         return;
+    const bool wasMinimized = im->frame->isMinimized();
     im->programMinimize = true;
     im->frame->setWindowState(im->frame->windowState() | Qt::WindowMinimized);
     im->programMinimize = false;
+    if (!im->frame->isVisible())
+        return;
+    // Qt asks only when it believes the window is not minimised yet; it may
+    // not have read a restore of the window manager's.
+    if (wasMinimized && qt::x11::StateOf(im->frame) == qt::x11::WmState::Normal)
+        qt::x11::RequestIconic(im->frame);
+    // Done once the window manager says so: a restore that follows cannot
+    // overtake this minimise.
+    qt::x11::WaitFor(im->frame, qt::x11::WmState::Iconic);
 }
 
 void Window::Restore() {
     WindowImpl* im = W(this);
-    if (!im->frame || !im->frame->isMinimized())
+    if (!im->frame)
         return;
     im->programMinimize = true;
-    im->frame->setWindowState(im->frame->windowState() & ~Qt::WindowMinimized);
+    qt::RestoreTopLevel(im->frame);
     im->programMinimize = false;
 }
 
@@ -502,6 +555,9 @@ void Window::BringToFront() {
         return;
     im->frame->raise();
     im->frame->activateWindow();
+    // A modal dialog stays over the window it blocks.
+    if (im->style == WindowStyle::Main)
+        qt::BringModalToFront();
 }
 
 void Window::Close() {
