@@ -523,19 +523,25 @@ void Window::Minimize() {
     WindowImpl* im = W(this);
     if (!im->frame)
         return;
-    const bool wasMinimized = im->frame->isMinimized();
+    if (im->frame->isVisible()) {
+        // A window the window manager shows is minimised by asking it, and
+        // Qt learns of it from the answer as of any other minimise: Qt's own
+        // request sets its state ahead of the answer, and a restore before Qt
+        // has read that answer would leave Qt believing the window minimised.
+        // Done once the window manager says so: a restore that follows cannot
+        // overtake this minimise.
+        switch (qt::x11::StateOf(im->frame)) {
+        case qt::x11::WmState::Normal:
+            qt::x11::RequestIconic(im->frame);
+            qt::x11::WaitFor(im->frame, qt::x11::WmState::Iconic);
+            return;
+        case qt::x11::WmState::Iconic: return;
+        default: break; // no window manager, or it has yet to take the window
+        }
+    }
     im->programMinimize = true;
     im->frame->setWindowState(im->frame->windowState() | Qt::WindowMinimized);
     im->programMinimize = false;
-    if (!im->frame->isVisible())
-        return;
-    // Qt asks only when it believes the window is not minimised yet; it may
-    // not have read a restore of the window manager's.
-    if (wasMinimized && qt::x11::StateOf(im->frame) == qt::x11::WmState::Normal)
-        qt::x11::RequestIconic(im->frame);
-    // Done once the window manager says so: a restore that follows cannot
-    // overtake this minimise.
-    qt::x11::WaitFor(im->frame, qt::x11::WmState::Iconic);
 }
 
 void Window::Restore() {
