@@ -10,6 +10,7 @@
 #include "toolkit/controls.h"
 
 // Xlib last: its macros clash with the names above.
+#include "support/x11_desk.h"
 #include "support/x11_tray_owner.h"
 
 namespace tallykey::test {
@@ -203,6 +204,70 @@ TEST(RealDesktop, MinimiseToTrayShowsOneIconAndAClickRestores) {
     EXPECT_EQ(x.Run({"xdotool", "search", "--onlyvisible", "--name", "Tallykey 0\\.4$"}, &visible), 0);
     WriteFile(done, "");
     EXPECT_EQ(program.WaitPumping(nullptr, 30000), 0) << program.Output();
+}
+
+// Child: a copy sends the program to the taskbar and the taskbar brings it
+// back; with "Minimize to tray" then ticked, the next copy sends it to the
+// tray, and one click on the icon brings it back for good.
+TEST(RealDesktopChild, TrayAfterTheTaskbar) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside RealDesktop.TheFirstClickOnTheTrayIconRestoresAfterATaskbarMinimise";
+    RealProgram program;
+    MainForm& form = *program.form;
+    Desk desk;
+    ASSERT_TRUE(desk.Open());
+    Settings().MinOnCopy = true;
+    program.SelectEntry();
+    unsigned long w = 0;
+    ASSERT_TRUE(PumpUntil([&] { return (w = desk.Find(form.Caption())) && desk.Active(w) && form.HasFocus(); }, 30000));
+    toolkit::input::ClickOn(*form.CopyPasswordButton);
+    EXPECT_EQ(desk.State(w), Desk::kIconic); // done when the window manager has done it
+    desk.Activate(w);
+    ASSERT_TRUE(PumpUntil([&] { return desk.State(w) == Desk::kNormal && !form.IsMinimized() && form.HasFocus(); },
+                          30000))
+        << desk.State(w) << form.IsMinimized() << form.HasFocus();
+
+    Settings().MinimizeToTray = true;
+    toolkit::TrayIcon& tray = *toolkit::Platform().trayIcon;
+    ASSERT_TRUE(PumpUntil([&] { return tray.Available(); }, 10000));
+    toolkit::input::ClickOn(*form.CopyPasswordButton);
+    EXPECT_FALSE(form.IsShown());
+    EXPECT_EQ(tray.IconCount(), 1);
+    Say("IN TRAY");
+    ASSERT_TRUE(PumpUntil([&] { return form.IsShown() && tray.IconCount() == 0; }, 30000));
+    EXPECT_TRUE(PumpUntil([&] { return desk.State(w) == Desk::kNormal; }, 30000)) << desk.State(w);
+    Say("RESTORED");
+    EXPECT_TRUE(PumpUntil([] { return Exists(DoneFile()); }, 60000));
+    EXPECT_EQ(desk.State(w), Desk::kNormal);
+    EXPECT_TRUE(form.IsShown());
+    EXPECT_EQ(tray.IconCount(), 0);
+}
+
+TEST(RealDesktop, TheFirstClickOnTheTrayIconRestoresAfterATaskbarMinimise) {
+    if (!HaveProgram("Xvfb") || !HaveProgram("openbox") || !HaveProgram("xdotool"))
+        GTEST_SKIP() << "Xvfb, openbox or xdotool not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    Process wm({"openbox"}, {x.DisplayEnv()});
+    ASSERT_TRUE(Desk(x.Display().c_str()).WindowManagerRuns());
+    TrayOwner panel(x.Display().c_str());
+    ASSERT_TRUE(panel.Open());
+    TempDir dir;
+    const std::string done = dir.File("done");
+
+    Process program({SelfPath(), "--gtest_filter=RealDesktopChild.TrayAfterTheTaskbar"}, ChildEnv(x, done));
+    ASSERT_TRUE(program.WaitForOutput("IN TRAY", 60000)) << program.Output();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (panel.DockRequests().empty() && std::chrono::steady_clock::now() < deadline)
+        program.ReadOutput(10);
+    ASSERT_EQ(panel.DockRequests().size(), 1u);
+    const unsigned long icon = panel.DockRequests()[0];
+    panel.Embed(icon);
+    ASSERT_EQ(x.Run({"xdotool", "mousemove", "--window", std::to_string(icon), "8", "8", "click", "1"}), 0);
+    EXPECT_TRUE(program.WaitForOutput("RESTORED", 60000)) << program.Output();
+    WriteFile(done, "");
+    EXPECT_EQ(program.WaitPumping(nullptr, 30000), 0) << program.Output();
+    EXPECT_EQ(panel.DockRequests().size(), 1u) << "the icon was docked again";
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "support/x11_desk.h"
 #include "support/x11_tray_owner.h"
 
 using namespace tallykey::test;
@@ -421,23 +422,140 @@ TEST(WindowUnderAWindowManagerChild, Run) {
     }, 20000)) << dialog.OuterRect().left << "," << dialog.OuterRect().top;
 }
 
-TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
+// Runs the child test on a private X server under openbox.
+static void RunChildUnderOpenbox(const std::string& test) {
     if (!HaveProgram("Xvfb") || !HaveProgram("openbox"))
         GTEST_SKIP() << "Xvfb or openbox not installed";
     Xvfb x;
     ASSERT_TRUE(x.Started());
     Process wm({"openbox"}, {x.DisplayEnv()});
     ASSERT_TRUE(wm.Started());
-    // The window manager owns the screen's WM_S0 selection once it runs.
-    Display* dpy = XOpenDisplay(x.Display().c_str());
-    ASSERT_NE(dpy, nullptr);
-    const Atom wmSelection = XInternAtom(dpy, "WM_S0", False);
-    for (int i = 0; i < 500 && XGetSelectionOwner(dpy, wmSelection) == None; ++i)
-        ::usleep(10000);
-    const bool managed = XGetSelectionOwner(dpy, wmSelection) != None;
-    XCloseDisplay(dpy);
-    ASSERT_TRUE(managed);
-    RunChildOnXcb(x, "WindowUnderAWindowManagerChild.Run");
+    ASSERT_TRUE(Desk(x.Display().c_str()).WindowManagerRuns());
+    RunChildOnXcb(x, test);
+}
+
+TEST(WindowUnderAWindowManager, KeepsTheOuterRectangleAcrossRestarts) {
+    RunChildUnderOpenbox("WindowUnderAWindowManagerChild.Run");
+}
+
+// Minimises `w` as a taskbar does until `done`; again when it comes back
+// before that (Qt activates a window it has just mapped once it reads the
+// map, which undoes a minimise that came first). `wait` processes events.
+template <class Done, class Wait>
+static bool IconifyUntil(Desk& desk, unsigned long w, Done done, Wait wait) {
+    bool iconic = false;
+    desk.Iconify(w);
+    return wait([&] {
+        if (done())
+            return true;
+        if (desk.State(w) == Desk::kIconic)
+            iconic = true;
+        else if (iconic && desk.State(w) == Desk::kNormal) {
+            iconic = false;
+            desk.Iconify(w);
+        }
+        return false;
+    });
+}
+
+// Child: modal windows of no owner over the main window, as the program's
+// dialogs and message boxes are.
+TEST(ModalWindowsUnderAWindowManagerChild, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside ModalWindowsUnderAWindowManager.GoWithTheMainWindow";
+    App();
+    Desk desk;
+    ASSERT_TRUE(desk.Open());
+    auto pumpUntil = [](auto done) { return PumpUntil(done, 30000); };
+    toolkit::Window main(toolkit::WindowStyle::Main);
+    main.SetCaption("Main");
+    main.SetClientSize(400, 300);
+    main.Show();
+    unsigned long mainId = 0;
+    ASSERT_TRUE(pumpUntil([&] { return (mainId = desk.Find("Main")) && desk.Active(mainId) && main.HasFocus(); }));
+
+    toolkit::Window dialog(toolkit::WindowStyle::Dialog);
+    dialog.SetCaption("Dialog");
+    dialog.SetClientSize(200, 100);
+    {
+        tktest::HookScope scope([&](toolkit::Window&) {
+            unsigned long d = 0;
+            ASSERT_TRUE(pumpUntil([&] { return (d = desk.Find("Dialog")) && desk.Active(d) && dialog.HasFocus(); }));
+            EXPECT_EQ(desk.Prop(d, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{mainId});
+            EXPECT_TRUE(desk.Has(d, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG"));
+            const auto motif = desk.Prop(d, "_MOTIF_WM_HINTS");
+            ASSERT_EQ(motif.size(), 5u);
+            EXPECT_EQ(motif[0] & 3, 3u) << "functions and decorations given";
+            EXPECT_EQ(motif[1] & 0x19, 0u) << "functions: all, minimise or maximise";
+            EXPECT_EQ(motif[2] & 0x61, 0u) << "decorations: all, minimise or maximise";
+
+            // Minimising the dialog minimises the program; restoring the
+            // program is done when the window manager has done it.
+            ASSERT_TRUE(IconifyUntil(
+                desk, d,
+                [&] { return desk.State(mainId) == Desk::kIconic && desk.State(d) == Desk::kIconic && App().IsMinimized(); },
+                pumpUntil))
+                << desk.State(mainId) << " " << desk.State(d);
+            App().Restore();
+            EXPECT_EQ(desk.State(mainId), Desk::kNormal);
+            EXPECT_EQ(desk.State(d), Desk::kNormal);
+            EXPECT_TRUE(pumpUntil([&] { return desk.OnTop(d, mainId) && desk.Active(d); }));
+            EXPECT_FALSE(App().IsMinimized());
+
+            // Minimised to the tray, the main window hides; the tray's click
+            // brings the program back with its dialog on top.
+            ASSERT_TRUE(pumpUntil([&] { return dialog.HasFocus(); }));
+            App().OnMinimize = [&] { main.Hide(); };
+            ASSERT_TRUE(IconifyUntil(
+                desk, d,
+                [&] {
+                    return desk.State(mainId) == Desk::kWithdrawn && desk.State(d) == Desk::kIconic &&
+                           App().IsMinimized();
+                },
+                pumpUntil))
+                << desk.State(mainId) << " " << desk.State(d);
+            App().OnMinimize = nullptr;
+            App().Show();
+            App().Restore();
+            EXPECT_EQ(desk.State(d), Desk::kNormal);
+            main.Show();
+            main.BringToFront();
+            EXPECT_TRUE(pumpUntil([&] {
+                return desk.State(mainId) == Desk::kNormal && desk.State(d) == Desk::kNormal && desk.OnTop(d, mainId);
+            })) << desk.State(mainId) << " " << desk.State(d);
+        });
+        dialog.ShowModal();
+    }
+
+    // A message box runs Qt's own loop; a taskbar drives it from outside.
+    std::thread taskbar([&] {
+        Desk bar;
+        auto until = [](auto done) {
+            for (int i = 0; i < 3000 && !done(); ++i)
+                ::usleep(10000);
+            return done();
+        };
+        unsigned long box = 0;
+        if (!until([&] { return (box = bar.Find("Box")) && bar.Active(box); }))
+            return ADD_FAILURE() << "no message box";
+        EXPECT_EQ(bar.Prop(box, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{mainId});
+        EXPECT_TRUE(IconifyUntil(
+            bar, box, [&] { return bar.State(mainId) == Desk::kIconic && bar.State(box) == Desk::kIconic; }, until));
+        bar.Activate(mainId);
+        EXPECT_TRUE(until([&] {
+            return bar.State(mainId) == Desk::kNormal && bar.State(box) == Desk::kNormal && bar.OnTop(box, mainId);
+        })) << bar.State(mainId) << " " << bar.State(box);
+        bar.Close(box);
+    });
+    EXPECT_EQ(toolkit::MessageBox(nullptr, "Text", "Box", toolkit::MB_OK), toolkit::IDOK);
+    taskbar.join();
+}
+
+// A dialog belongs to the main window: the window manager keeps it over
+// that window, minimising it minimises the program, and restoring the
+// program brings it back on top.
+TEST(ModalWindowsUnderAWindowManager, GoWithTheMainWindow) {
+    RunChildUnderOpenbox("ModalWindowsUnderAWindowManagerChild.Run");
 }
 
 // The width of the first mapped top-level window named `caption`, which is then asked to
