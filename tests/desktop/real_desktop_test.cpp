@@ -222,6 +222,7 @@ TEST(RealDesktopChild, TrayAfterTheTaskbar) {
     ASSERT_TRUE(PumpUntil([&] { return (w = desk.Find(form.Caption())) && desk.Active(w) && form.HasFocus(); }, 30000));
     toolkit::input::ClickOn(*form.CopyPasswordButton);
     EXPECT_EQ(desk.State(w), Desk::kIconic); // done when the window manager has done it
+    ASSERT_TRUE(PumpUntil([&] { return form.IsMinimized(); }, 30000));
     desk.Activate(w);
     ASSERT_TRUE(PumpUntil([&] { return desk.State(w) == Desk::kNormal && !form.IsMinimized() && form.HasFocus(); },
                           30000))
