@@ -29,13 +29,17 @@ public:
 
     bool Open() const { return dpy_ != nullptr; }
 
-    // A window manager has taken the screen (it owns the WM_Sn selection);
-    // waits a while for one that is starting.
+    // A window manager has taken the screen (it owns the WM_Sn selection) and
+    // has set itself up to manage windows (it keeps the list of the windows it
+    // manages, empty at first); waits a while for one that is starting.
     bool WindowManagerRuns() {
         const Atom selection = Intern(("WM_S" + std::to_string(DefaultScreen(dpy_))).c_str());
-        for (int i = 0; i < 1000 && XGetSelectionOwner(dpy_, selection) == None; ++i)
+        auto ready = [&] {
+            return XGetSelectionOwner(dpy_, selection) != None && Present(DefaultRootWindow(dpy_), "_NET_CLIENT_LIST");
+        };
+        for (int i = 0; i < 3000 && !ready(); ++i)
             ::usleep(10000);
-        return XGetSelectionOwner(dpy_, selection) != None;
+        return ready();
     }
 
     // The 32-bit values of a property of `w` (empty when it is not set).
@@ -52,6 +56,17 @@ public:
         if (data)
             XFree(data);
         return values;
+    }
+    // The property is set on `w`, even if empty.
+    bool Present(unsigned long w, const char* name) {
+        Atom type = None;
+        int format;
+        unsigned long count, rest;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(dpy_, w, Intern(name), 0, 0, False, AnyPropertyType, &type, &format, &count, &rest, &data);
+        if (data)
+            XFree(data);
+        return type != None;
     }
     bool Has(unsigned long w, const char* name, const char* atom) {
         const auto v = Prop(w, name);
@@ -83,9 +98,11 @@ public:
         return t != v.end() && b != v.end() && t > b;
     }
     // A taskbar's minimise (ICCCM WM_CHANGE_STATE) and activation (EWMH).
+    // The server has passed the minimise on to the window manager when this
+    // returns: a request the program makes afterwards reaches it later.
     void Iconify(unsigned long w) {
         XIconifyWindow(dpy_, w, DefaultScreen(dpy_));
-        XFlush(dpy_);
+        XSync(dpy_, False);
     }
     void Activate(unsigned long w) { Message(w, "_NET_ACTIVE_WINDOW", 2); }
     void Close(unsigned long w) { Message(w, "_NET_CLOSE_WINDOW", 0, 2); }
