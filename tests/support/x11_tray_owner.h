@@ -17,6 +17,11 @@ public:
             return;
         Window root = DefaultRootWindow(dpy_);
         window_ = XCreateSimpleWindow(dpy_, root, 0, 0, 64, 32, 0, 0, 0);
+        // A panel stays where it is: no window manager frames or moves it
+        // (an icon moved under a click would miss it).
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        XChangeWindowAttributes(dpy_, window_, CWOverrideRedirect, &attributes);
         Atom selection = XInternAtom(dpy_, "_NET_SYSTEM_TRAY_S0", False);
         XSetSelectionOwner(dpy_, selection, window_, CurrentTime);
         // Clients learn of a new tray from this message on the root window.
