@@ -1,5 +1,7 @@
 #include "database/file_guard.h"
 
+#include "database/stream.h"
+
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -69,29 +71,20 @@ FileCheck CheckFingerprint(const std::string& path, const FileFingerprint& expec
         }
         return FileCheck::Unreadable;
     }
+    FileStream file;
+    file.Attach(fd); // closed with the stream
     FileFingerprint now = FingerprintOf(fd, 0);
     if (now.device != expected.device || now.inode != expected.inode || now.size != expected.size ||
-        now.modifiedNs != expected.modifiedNs) {
-        ::close(fd);
+        now.modifiedNs != expected.modifiedNs)
         return FileCheck::Changed;
-    }
     // Same file, size and time: only its bytes can tell a rewrite that kept the time.
     ContentHash hash;
     char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = errno;
-            ::close(fd);
-            return FileCheck::Unreadable;
-        }
-        if (n == 0)
-            break;
-        hash.Add(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    std::size_t n;
+    while ((n = file.Read(buffer, sizeof buffer)) > 0)
+        hash.Add(buffer, n);
+    if ((error = file.LastError()) != 0)
+        return FileCheck::Unreadable;
     return hash.Value() == expected.hash ? FileCheck::Same : FileCheck::Changed;
 }
 

@@ -4,6 +4,7 @@
 #include "database/file_guard.h"
 #include "database/secure_memory.h"
 #include "database/secure_wipe.h"
+#include "database/stream.h"
 #include "tools/tkf/exchange.h"
 #include "tools/tkf/password_input.h"
 #include "toolkit/ansi_text.h"
@@ -18,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -371,26 +371,17 @@ std::string ReadInput(const std::string& path) {
     if (fd < 0)
         throw Failure(ExitFailure, path + ": " + tallykey::OpenErrorText(error) +
                                        (error == 0 ? " (use - to read standard input)" : ""));
+    tallykey::FileStream file;
+    file.Attach(fd); // closed with the stream
     // Read straight into one string: the input is the largest thing an import holds.
     std::string text;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        text.reserve(static_cast<std::size_t>(st.st_size));
+    text.reserve(static_cast<std::size_t>(file.Size()));
     char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int reason = errno;
-            ::close(fd);
-            throw Failure(ExitFailure, path + ": " + std::strerror(reason));
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    std::size_t n;
+    while ((n = file.Read(buffer, sizeof buffer)) > 0)
+        text.append(buffer, n);
+    if (file.LastError() != 0)
+        throw Failure(ExitFailure, path + ": " + std::strerror(file.LastError()));
     return text;
 }
 
