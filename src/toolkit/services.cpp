@@ -1,7 +1,5 @@
 #include "toolkit/services.h"
 
-#include "toolkit/linux_services.h"
-
 namespace toolkit {
 
 namespace {

@@ -110,6 +110,10 @@ public:
     virtual void Fill(unsigned char* buffer, std::size_t size) = 0;
 };
 
+// The system's cryptographic random source, one per platform; it works before
+// any window exists (key material, the command-line tools).
+RandomSource& SystemRandom();
+
 struct Services {
     Clipboard* clipboard = nullptr;
     HotKeys* hotKeys = nullptr;

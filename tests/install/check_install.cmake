@@ -34,7 +34,7 @@ if(rc)
 endif()
 
 # --- the MIME type is the one the program registers for a user ---
-file(READ ${SOURCE_DIR}/src/toolkit/xdg_file_association.cpp code)
+file(READ ${SOURCE_DIR}/src/toolkit/linux/xdg_file_association.cpp code)
 if(code MATCHES "std::string MimePackage\\(\\) {([^}]*)}")
   string(REGEX MATCHALL "\"([^\"\\\\]|\\\\.)*\"" literals "${CMAKE_MATCH_1}")
   set(registered "")
@@ -49,7 +49,7 @@ if(code MATCHES "std::string MimePackage\\(\\) {([^}]*)}")
     fail("packaging/tallykey.xml differs from MimePackage() in xdg_file_association.cpp:\n${registered}")
   endif()
 else()
-  fail("no MimePackage() in src/toolkit/xdg_file_association.cpp")
+  fail("no MimePackage() in src/toolkit/linux/xdg_file_association.cpp")
 endif()
 
 # --- install into a scratch DESTDIR ---

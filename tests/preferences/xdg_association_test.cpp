@@ -8,7 +8,7 @@
 #include <map>
 
 #include "support/temp_folder.h"
-#include "toolkit/xdg_file_association.h"
+#include "toolkit/linux/xdg_file_association.h"
 
 using namespace toolkit;
 namespace fs = std::filesystem;

@@ -3,7 +3,6 @@
 #include <set>
 
 #include "toolkit/testing/fake_services.h"
-#include "toolkit/linux_services.h"
 #include "toolkit/types.h"
 
 using namespace toolkit;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/linux_services.h"
+#include "toolkit/linux/services.h"
 #include "toolkit/resources.h"
 
 using toolkit::AlsaSound;

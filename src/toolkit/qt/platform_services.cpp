@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-#include "toolkit/linux_services.h"
-#include "toolkit/xdg_file_association.h"
+#include "toolkit/linux/services.h"
+#include "toolkit/linux/xdg_file_association.h"
 
 namespace toolkit {
 

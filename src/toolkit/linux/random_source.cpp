@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "toolkit/linux_services.h"
+#include "toolkit/services.h"
 
 namespace toolkit {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "toolkit/linux_services.h"
+#include "toolkit/linux/services.h"
 
 namespace toolkit {
 

@@ -1,5 +1,6 @@
-// The Linux services that need no window system: sound over ALSA and the
-// system's random source. The Qt backend installs them with the others.
+// The Linux services that need no window system: sound over ALSA (the
+// random source, getrandom, is SystemRandom in services.h). The Qt backend
+// installs them with the others.
 #pragma once
 
 #include <atomic>
@@ -10,9 +11,6 @@
 #include "toolkit/services.h"
 
 namespace toolkit {
-
-// The kernel's random source (getrandom).
-RandomSource& SystemRandom();
 
 // Sound on the ALSA PCM device `device`; empty means the device named by
 // TALLYKEY_ALSA_DEVICE, else "default". A missing device gives silence.

@@ -1,4 +1,4 @@
-#include "toolkit/xdg_file_association.h"
+#include "toolkit/linux/xdg_file_association.h"
 
 #include <fcntl.h>
 #include <spawn.h>
