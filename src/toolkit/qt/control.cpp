@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "toolkit/layout.h"
 #include "toolkit/qt/backend.h"
 
 namespace toolkit {
@@ -242,61 +243,30 @@ void Container::SetAlignMargin(int margin) {
 int Container::ClientWidth() const { return impl() && impl()->client ? impl()->client->width() : 0; }
 int Container::ClientHeight() const { return impl() && impl()->client ? impl()->client->height() : 0; }
 
-Control* Container::FindControl(const std::string& name) const {
-    for (Control* child : children_) {
-        if (child->Name() == name)
-            return child;
-        if (auto* container = dynamic_cast<Container*>(child))
-            if (Control* found = container->FindControl(name))
-                return found;
-    }
-    return nullptr;
-}
-
 void Container::Realign() {
     Impl* im = impl();
     if (!im || !im->client || !im->alive)
         return;
-    const int m = im->alignMargin;
-    int left = m;
-    int top = m;
-    int right = im->client->width() - m;
-    int bottom = im->client->height() - m;
-    // Edges in the order Top, Bottom, Left, Right, then what is left to Client.
-    for (Align pass : {Align::Top, Align::Bottom, Align::Left, Align::Right, Align::Client}) {
-        for (Control* child : children_) {
-            Impl* cim = child->impl();
-            if (!cim || cim->align != pass || !child->IsVisible())
+    std::vector<AlignedChild> children;
+    children.reserve(children_.size());
+    for (Control* child : children_) {
+        Impl* cim = child->impl();
+        children.push_back({cim ? cim->align : Align::None, cim ? cim->Geometry() : Rect{},
+                            cim && child->IsVisible()});
+    }
+    const std::vector<Rect> placed =
+        LayOutAligned(children, im->client->width(), im->client->height(), im->alignMargin);
+    // Placed in the same order as laid out, so that each child's own children
+    // follow its new size at once.
+    for (Align pass : {Align::Top, Align::Bottom, Align::Left, Align::Right, Align::Client})
+        for (std::size_t i = 0; i < children_.size(); ++i) {
+            if (children[i].align != pass || !children[i].visible)
                 continue;
-            const Rect b = cim->Geometry();
-            const int width = std::max(0, right - left);
-            const int height = std::max(0, bottom - top);
-            switch (pass) {
-            case Align::Top:
-                cim->SetGeometry(left, top, width, b.height);
-                top += b.height;
-                break;
-            case Align::Bottom:
-                cim->SetGeometry(left, bottom - b.height, width, b.height);
-                bottom -= b.height;
-                break;
-            case Align::Left:
-                cim->SetGeometry(left, top, b.width, height);
-                left += b.width;
-                break;
-            case Align::Right:
-                cim->SetGeometry(right - b.width, top, b.width, height);
-                right -= b.width;
-                break;
-            case Align::Client:
-                cim->SetGeometry(left, top, width, height);
-                break;
-            case Align::None:
-                break;
-            }
+            Impl* cim = children_[i]->impl();
+            const Rect& r = placed[i];
+            cim->SetGeometry(r.left, r.top, r.width, r.height);
             cim->ClientGeometryChanged();
         }
-    }
 }
 
 } // namespace toolkit
