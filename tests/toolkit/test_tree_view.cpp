@@ -8,6 +8,7 @@
 #include "support/code_page_scope.h"
 #include "test_app.h"
 #include "toolkit/controls.h"
+#include "toolkit/image_list.h"
 #include "toolkit/menu.h"
 #include "toolkit/testing/test_input.h"
 #include "toolkit/tree_view.h"
@@ -201,6 +202,54 @@ TEST_F(TreeTest, AClickOnTheEmptyAreaKeepsTheSelection) {
     input::ClickOn(*tree); // the middle of a tree of five short rows is empty
     EXPECT_EQ(tree->Selected(), web);
     EXPECT_TRUE(selections.empty());
+}
+
+TEST_F(TreeTest, LinesJoinTheNodesALongTitleScrollsAndNoPictureKeepsItsRoom) {
+    ImageList images(16, 16);
+    ASSERT_TRUE(images.LoadBitmap(FindResource("FORM1_IMAGELIST2"), Color{0, 0, 0}));
+    tree->SetImageList(&images);
+    const TreeNode plain = tree->AddNode(mail, "Web", -1); // beside "Web" with image 18
+    tree->SetExpanded(mail, true);
+    tree->SetExpanded(bank, true);
+    window.Show();
+    TestApp().ProcessMessages();
+    EXPECT_EQ(input::SidewaysScroll(*tree), 0) << "short titles fit";
+
+    const input::Picture picture = input::Grab(*tree);
+    const Rect root = input::NodeRect(*tree, mail), child = input::NodeRect(*tree, box);
+    const int indent = child.left - root.left;
+    ASSERT_GT(indent, 0);
+    const unsigned background = picture.At(root.left, input::NodeRect(*tree, card).bottom() + 4);
+    auto inked = [&](const Rect& row, int from, int to) {
+        for (int y = row.top; y < row.bottom(); ++y)
+            for (int x = from; x < to; ++x)
+                if (picture.At(x, y) != background)
+                    return true;
+        return false;
+    };
+    auto lastInk = [&](const Rect& row) {
+        for (int x = row.right() - 1; x >= row.left; --x)
+            if (inked(row, x, x + 1))
+                return x;
+        return -1;
+    };
+    EXPECT_TRUE(inked(child, root.left - indent, root.left)) << "the line at the root, from Mail on to Bank";
+    EXPECT_TRUE(inked(child, root.left, child.left)) << "the line from Mail to its children";
+    EXPECT_FALSE(inked(input::NodeRect(*tree, card), root.left - indent, root.left)) << "nothing after the last root";
+    const int withPicture = lastInk(input::NodeRect(*tree, web));
+    EXPECT_GT(withPicture, child.left + 16);
+    EXPECT_EQ(lastInk(input::NodeRect(*tree, plain)), withPicture) << "the label stays where its siblings' is";
+
+    std::string title;
+    for (int i = 0; i < 40; ++i)
+        title += "A long title ";
+    tree->SetText(box, title);
+    TestApp().ProcessMessages();
+    const int scroll = input::SidewaysScroll(*tree);
+    EXPECT_GT(scroll, 0);
+    tree->SetText(box, title + title);
+    TestApp().ProcessMessages();
+    EXPECT_GT(input::SidewaysScroll(*tree), scroll + 100) << "the whole title can be scrolled to, not cut short";
 }
 
 TEST_F(TreeTest, RightClickSelectsThenPopsUpTheMenu) {

@@ -36,6 +36,9 @@ namespace qt {
 // everything past 32,767 characters.
 inline constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
 
+// The item data role under which a tree item keeps the handle of its node.
+inline constexpr int kTreeNodeRole = Qt::UserRole + 1;
+
 // 8-bit ANSI text of the current code page <-> Qt strings.
 QString ToQ(const std::string& ansi);
 std::string FromQ(const QString& text);

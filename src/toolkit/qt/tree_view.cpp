@@ -18,8 +18,6 @@ using qt::Dispatch;
 
 namespace {
 
-constexpr int kNodeRole = Qt::UserRole + 1;
-
 struct NodeData {
     QTreeWidgetItem* item = nullptr;
     std::string text;
@@ -93,7 +91,7 @@ struct TreeImpl : Control::Impl {
     TreeView* Self() const { return static_cast<TreeView*>(self); }
 
     static TreeNode NodeOf(const QTreeWidgetItem* item) {
-        return item ? item->data(0, kNodeRole).toULongLong() : NoTreeNode;
+        return item ? item->data(0, qt::kTreeNodeRole).toULongLong() : NoTreeNode;
     }
 
     NodeData* Find(TreeNode node) {
@@ -206,14 +204,14 @@ QWidget* LabelDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
         impl_->editor->setMaxLength(qt::kNoLengthLimit);
         qt::GuardLineEdit(impl_->editor);
     }
-    impl_->editNode = index.data(kNodeRole).toULongLong();
+    impl_->editNode = index.data(qt::kTreeNodeRole).toULongLong();
     impl_->editing = true;
     return editor;
 }
 
 void LabelDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
     if (auto* line = qobject_cast<QLineEdit*>(editor))
-        if (NodeData* data = impl_->Find(index.data(kNodeRole).toULongLong()))
+        if (NodeData* data = impl_->Find(index.data(qt::kTreeNodeRole).toULongLong()))
             qt::SetProgramText(line, qt::ToQ(data->text));
 }
 
@@ -222,7 +220,7 @@ void LabelDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QMo
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (!line)
         return;
-    impl_->EditEnded(index.data(kNodeRole).toULongLong(), qt::FromQ(line->text()));
+    impl_->EditEnded(index.data(qt::kTreeNodeRole).toULongLong(), qt::FromQ(line->text()));
 }
 
 } // namespace
@@ -327,7 +325,7 @@ TreeNode TreeView::AddNode(TreeNode parent, const std::string& text, int image) 
     ++im->quiet;
     // Filled before it joins the tree, so that the view hears of it once.
     auto* item = new QTreeWidgetItem;
-    item->setData(0, kNodeRole, QVariant::fromValue<qulonglong>(node));
+    item->setData(0, qt::kTreeNodeRole, QVariant::fromValue<qulonglong>(node));
     item->setText(0, qt::ToQ(text));
     item->setIcon(0, im->Icon(image));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);

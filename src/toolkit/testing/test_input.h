@@ -4,7 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "toolkit/tree_view.h"
 #include "toolkit/types.h"
 
 namespace toolkit {
@@ -38,6 +40,20 @@ void ClickCloseBox(Window& window);
 void DropFiles(Window& window, const std::string& files);
 // Renders the window into a PNG file (for screenshots of offscreen windows).
 bool SaveScreenshot(Window& window, const std::string& pngPath);
+
+// What a control shows now: its pixels as 0xRRGGBB, row by row.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned> pixels;
+    unsigned At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Picture Grab(Control& control);
+// Where a tree shows a node's picture and label (right of its branch lines),
+// in the coordinates of Grab(tree); empty when the node is not in view.
+Rect NodeRect(TreeView& tree, TreeNode node);
+// How many pixels a scrolling control can scroll sideways (0: it shows all).
+int SidewaysScroll(Control& control);
 
 } // namespace input
 } // namespace toolkit

@@ -9,6 +9,9 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
@@ -203,6 +206,42 @@ bool SaveScreenshot(Window& window, const std::string& pngPath) {
     if (!frame)
         return false;
     return frame->grab().save(qt::PathToQ(pngPath), "PNG");
+}
+
+Picture Grab(Control& control) {
+    Picture picture;
+    if (!control.impl() || !control.impl()->widget)
+        return picture;
+    const QImage image = control.impl()->widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    picture.width = image.width();
+    picture.height = image.height();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            picture.pixels.push_back(line[x] & 0xffffffu);
+    }
+    return picture;
+}
+
+Rect NodeRect(TreeView& tree, TreeNode node) {
+    auto* view = tree.impl() ? qobject_cast<QTreeWidget*>(tree.impl()->widget.data()) : nullptr;
+    if (!view)
+        return {};
+    for (QTreeWidgetItemIterator it(view); *it; ++it) {
+        if ((*it)->data(0, qt::kTreeNodeRole).toULongLong() != node)
+            continue;
+        const QRect r = view->visualItemRect(*it);
+        if (r.isEmpty())
+            return {};
+        const QPoint at = view->viewport()->mapTo(view, r.topLeft());
+        return Rect{at.x(), at.y(), r.width(), r.height()};
+    }
+    return {};
+}
+
+int SidewaysScroll(Control& control) {
+    auto* area = control.impl() ? qobject_cast<QAbstractScrollArea*>(control.impl()->widget.data()) : nullptr;
+    return area ? area->horizontalScrollBar()->maximum() : 0;
 }
 
 } // namespace input
