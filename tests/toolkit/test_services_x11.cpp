@@ -9,17 +9,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "support/x11_session.h"
-#include "toolkit/test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/qt/platform_services.h"
 #include "toolkit/resources.h"
+#include "toolkit/test_app.h"
+#include "toolkit/testing/test_input.h"
 #include "toolkit/types.h"
 
 // Xlib last: its macros clash with the names above.
@@ -620,4 +622,31 @@ TEST(QtMessageBox, IsWideEnoughForItsTitle) {
     Xvfb x;
     ASSERT_TRUE(x.Started());
     RunChildOnXcb(x, "QtMessageBoxOnX11Child.Run");
+}
+
+TEST(QtFileDialogOnX11Child, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside QtFileDialog.ListsEachFileTypeOnce";
+    App();
+    toolkit::FileDialog dialog;
+    dialog.SetFilter("Tallykey files (*.tkf)|*.tkf|All files (*.*)|*.*");
+    std::vector<std::string> shown;
+    std::function<void()> look = [&] {
+        shown = toolkit::input::ShownFileTypes();
+        if (shown.empty())
+            App().StartTimer(kId, 20, look);
+        else
+            toolkit::input::CloseModalDialog();
+    };
+    App().StartTimer(kId, 20, look);
+    EXPECT_FALSE(dialog.Execute(toolkit::FileDialog::Mode::Open));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Tallykey files (*.tkf)", "All files (*.*)"}));
+}
+
+TEST(QtFileDialog, ListsEachFileTypeOnce) {
+    if (!HaveProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    RunChildOnXcb(x, "QtFileDialogOnX11Child.Run");
 }

@@ -54,6 +54,11 @@ Picture Grab(Control& control);
 Rect NodeRect(TreeView& tree, TreeNode node);
 // How many pixels a scrolling control can scroll sideways (0: it shows all).
 int SidewaysScroll(Control& control);
+// The file types the open file dialog lists, as it shows them (UTF-8);
+// empty when no file dialog is open.
+std::vector<std::string> ShownFileTypes();
+// Closes the open modal dialog as its close box does.
+void CloseModalDialog();
 
 } // namespace input
 } // namespace toolkit

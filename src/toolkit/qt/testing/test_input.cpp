@@ -3,7 +3,9 @@
 // the drag-and-drop events of the window.
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -242,6 +244,21 @@ Rect NodeRect(TreeView& tree, TreeNode node) {
 int SidewaysScroll(Control& control) {
     auto* area = control.impl() ? qobject_cast<QAbstractScrollArea*>(control.impl()->widget.data()) : nullptr;
     return area ? area->horizontalScrollBar()->maximum() : 0;
+}
+
+std::vector<std::string> ShownFileTypes() {
+    std::vector<std::string> types;
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    // The list of the dialog Qt draws itself (the program asks for no native one).
+    auto* list = dialog ? dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")) : nullptr;
+    for (int i = 0; list && i < list->count(); ++i)
+        types.push_back(list->itemText(i).toStdString());
+    return types;
+}
+
+void CloseModalDialog() {
+    if (QWidget* dialog = QApplication::activeModalWidget())
+        dialog->close();
 }
 
 } // namespace input
