@@ -650,3 +650,57 @@ TEST(QtFileDialog, ListsEachFileTypeOnce) {
     ASSERT_TRUE(x.Started());
     RunChildOnXcb(x, "QtFileDialogOnX11Child.Run");
 }
+
+// The title the X server holds for the one top-level window shown, as a
+// window manager reads it (UTF-8); "?" when none is shown.
+static std::string ShownTitle(const char* display) {
+    Display* dpy = XOpenDisplay(display);
+    if (!dpy)
+        return "?";
+    std::string title = "?";
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(dpy, children[i], &attributes) || attributes.map_state != IsViewable)
+            continue;
+        Atom type = None;
+        int format = 0;
+        unsigned long length = 0, rest = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(dpy, children[i], XInternAtom(dpy, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(dpy, "UTF8_STRING", False), &type, &format, &length, &rest, &data);
+        title = data ? std::string(reinterpret_cast<char*>(data), length) : std::string();
+        if (data)
+            XFree(data);
+    }
+    if (children)
+        XFree(children);
+    XCloseDisplay(dpy);
+    return title;
+}
+
+TEST(EmptyCaptionOnX11Child, Run) {
+    if (!InChild())
+        GTEST_SKIP() << "runs inside EmptyCaption.ShowsAnEmptyTitleNotTheProgramsName";
+    App();
+    toolkit::Window dialog(toolkit::WindowStyle::Dialog);
+    dialog.SetCaption("Configuration");
+    dialog.SetCaption(""); // what a language file's "Title=" gives
+    dialog.Show();
+    std::string title;
+    ASSERT_TRUE(PumpUntil([&] { return (title = ShownTitle(std::getenv("DISPLAY"))) != "?"; }));
+    // A zero width space shows nothing; none at all would make Qt show the program's name.
+    for (size_t at; (at = title.find("\xE2\x80\x8B")) != std::string::npos;)
+        title.erase(at, 3);
+    EXPECT_EQ(title, "");
+}
+
+TEST(EmptyCaption, ShowsAnEmptyTitleNotTheProgramsName) {
+    if (!HaveProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb not installed";
+    Xvfb x;
+    ASSERT_TRUE(x.Started());
+    RunChildOnXcb(x, "EmptyCaptionOnX11Child.Run");
+}
