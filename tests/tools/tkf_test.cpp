@@ -402,8 +402,14 @@ TEST_F(Tkf, CheckAnswersWithItsExitCode) {
     Spit(Path("cut.tkf"), example.substr(0, example.size() - 5));
     ExpectOneErrorLine(Run({"check", Path("cut.tkf"), "--password-fd", "0"}, "\n"), 3,
                        "Invalid buffer size for decryption");
-    Spit(Path("tiny.tkf"), "abc");
-    ExpectOneErrorLine(Run({"check", Path("tiny.tkf"), "--password-fd", "0"}, "\n"), 2, "wrong password");
+    // Too short for one encrypted block: damaged whatever the password, and said so before
+    // a password is asked for (here there is no terminal to ask on).
+    for (const std::string& bytes : {std::string(), std::string("abc"), std::string("\x20\0\0\0", 4)}) {
+        Spit(Path("tiny.tkf"), bytes);
+        ExpectOneErrorLine(Run({"check", Path("tiny.tkf"), "--password-fd", "0"}, "\n"), 3, "damaged file");
+        ExpectOneErrorLine(Run({"check", Path("tiny.tkf")}), 3, bytes.empty() ? "it is empty" : "too short");
+    }
+
 
     // Without a descriptor and without a terminal: the empty password is tried, and
     // nothing else can be asked.
@@ -549,6 +555,26 @@ TEST_F(Tkf, VersionCommandHelpAndTheEndOfOptions) {
     ASSERT_TRUE(fs::exists(Path("-x.tkf")));
     EXPECT_EQ(Run({"check", "--password-fd", "0", "--", "-x.tkf"}, "pw\n").code, 0);
     EXPECT_EQ(Run({"check", "--password-fd", "0", "--", "-x.tkf"}, "wrong\n").code, 2);
+}
+
+// The new password's line and then the data, on one descriptor: the line is taken, and
+// the data is read from where it ends.
+TEST_F(Tkf, ImportTakesThePasswordLineAndThenTheDataFromStandardInput) {
+    const std::string json = Slurp(kData + "/example.json");
+    Outcome o = Run({"import", "-", Path("a.tkf"), "--password-fd", "0"}, "pw\n" + json);
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(Run({"export", Path("a.tkf"), "--format", "json", "--password-fd", "0"}, "pw\n").out, json + "\n");
+
+    o = Run({"import", "-", Path("b.tkf"), "--password-fd", "0"}, "pw\r\nGroup,Title,Password\nG,T,secret\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(Run({"export", Path("b.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n").out.find("\"G\",\"T\",\"\",\"secret\""),
+              std::string::npos);
+
+    // The new password on its own descriptor: standard input is all data.
+    const std::string fd3 = "other\n";
+    o = Run({"import", "-", Path("c.tkf"), "--new-password-fd", "3"}, json, &fd3);
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(Run({"check", Path("c.tkf"), "--password-fd", "0"}, "other\n").code, 0);
 }
 
 // A pseudo-terminal session: the text the terminal shows, and its exit code.

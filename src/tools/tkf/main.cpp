@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -266,6 +267,21 @@ void RefuseOthers(const Options& o, const CommandInfo& command) {
     }
 }
 
+// The program reads a file too short to hold one encrypted block as one with a wrong
+// password (it decrypts to nothing, so no marker). No password opens it, so it is named
+// for what it is, before any password is asked.
+void RefuseTooShort(const std::string& path) {
+    constexpr std::uintmax_t Smallest = 4 + tallykey::AesBlockSize; // length field, one block
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size >= Smallest)
+        return;
+    throw Failure(ExitDamaged, path + ": damaged file: " +
+                                   (size == 0 ? std::string("it is empty")
+                                              : "only " + std::to_string(size) + " byte" + (size == 1 ? "" : "s") +
+                                                    ", too short for a database"));
+}
+
 // Opens FILE as the program does: the empty password first when none is given on a
 // descriptor, then the password asked for. `read` reads the file with a password; it
 // hands nothing on unless the read succeeds. A damaged file opens with what it holds:
@@ -276,6 +292,7 @@ tallykey::ReadResult Open(const std::string& path, tkf::PasswordInput& passwords
     if (passwords.FromTerminal()) {
         r = read(std::string_view());
         if (r.status == ReadStatus::WrongPassword) {
+            RefuseTooShort(path);
             const tallykey::SecretText password = passwords.Current(path);
             r = read(password);
         }
@@ -287,6 +304,7 @@ tallykey::ReadResult Open(const std::string& path, tkf::PasswordInput& passwords
     case ReadStatus::Success:
         return r;
     case ReadStatus::WrongPassword:
+        RefuseTooShort(path);
         throw Failure(ExitWrongPassword, path + ": wrong password");
     case ReadStatus::DecryptionError:
         throw Failure(ExitDamaged, path + ": damaged file: " + r.message);
@@ -439,6 +457,11 @@ int Run(const Options& o) {
         const std::string& output = o.files[1];
         if (!o.force && ::access(output.c_str(), F_OK) == 0)
             throw Failure(ExitFailure, output + ": exists; add --force to replace it");
+        // A new password on standard input comes before the data that follows it there;
+        // its line is read without taking any of the data.
+        std::optional<tallykey::SecretText> password;
+        if (input == "-" && passwords.NewReadsFrom(0))
+            password = passwords.New();
         const std::string text = ReadInput(input);
         const tkf::Format format = o.format ? (*o.format == "json" ? tkf::Format::Json : tkf::Format::Csv)
                                             : tkf::DetectFormat(input == "-" ? "" : input, text);
@@ -449,7 +472,8 @@ int Run(const Options& o) {
         } catch (const tkf::ImportError& e) {
             throw Failure(ExitFailure, Lines(input + ": ", e.what()));
         }
-        const tallykey::SecretText password = passwords.New();
+        if (!password)
+            password = passwords.New();
         // Without --force an existing file is never replaced, also one made meanwhile.
         tallykey::FileLock lock;
         if (o.force)
@@ -457,7 +481,7 @@ int Run(const Options& o) {
         tallykey::WriteOptions options;
         options.heldLock = &lock;
         options.mustNotExist = !o.force;
-        WriteDatabaseFile(db, password, output, options);
+        WriteDatabaseFile(db, *password, output, options);
         for (const std::string& field : conversion.Replaced())
             std::cerr << "tkf: " << input << ": " << field << ": characters that code page " << codePage
                       << " cannot hold were stored as \"?\"\n";

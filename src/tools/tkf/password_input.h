@@ -21,6 +21,8 @@ public:
     PasswordInput(int passwordFd, int newPasswordFd, int codePage);
 
     bool FromTerminal() const { return passwordFd_ < 0; }
+    // Whether New() takes its line from descriptor `fd`.
+    bool NewReadsFrom(int fd) const { return newPasswordFd_ >= 0 ? newPasswordFd_ == fd : passwordFd_ == fd; }
     // The password of an existing file: the next line of --password-fd, else asked once.
     tallykey::SecretText Current(const std::string& file);
     // A new password: the first line of --new-password-fd, else the next line of
