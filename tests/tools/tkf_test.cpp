@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -407,9 +408,8 @@ TEST_F(Tkf, CheckAnswersWithItsExitCode) {
     for (const std::string& bytes : {std::string(), std::string("abc"), std::string("\x20\0\0\0", 4)}) {
         Spit(Path("tiny.tkf"), bytes);
         ExpectOneErrorLine(Run({"check", Path("tiny.tkf"), "--password-fd", "0"}, "\n"), 3, "damaged file");
-        ExpectOneErrorLine(Run({"check", Path("tiny.tkf")}), 3, bytes.empty() ? "it is empty" : "too short");
+        ExpectOneErrorLine(Run({"get", Path("tiny.tkf"), "G/T"}), 3, bytes.empty() ? "it is empty" : "too short");
     }
-
 
     // Without a descriptor and without a terminal: the empty password is tried, and
     // nothing else can be asked.
@@ -557,6 +557,120 @@ TEST_F(Tkf, VersionCommandHelpAndTheEndOfOptions) {
     EXPECT_EQ(Run({"check", "--password-fd", "0", "--", "-x.tkf"}, "wrong\n").code, 2);
 }
 
+// ls and get name every entry, also those whose names hold "/" or "\"; they print only
+// names and the one field asked for.
+TEST_F(Tkf, LsAndGetNameEveryEntry) {
+    Spit(Path("in.json"), R"({"groups": [
+        {"title": "Web/Mail", "items": [
+            {"title": "https://mail.example", "login": "l1", "password": "p1", "weblink": "w1",
+             "comment": "c1\r\nline 2"},
+            {"title": "Home", "login": "l2", "password": "p2"}]},
+        {"title": "A\\B", "items": [{"title": "x/y\\", "login": "l3", "password": "p3"}]},
+        {"title": "Gr\u00fc\u00dfe", "items": [{"title": "\u00dcber", "login": "l4", "password": "p4"}]},
+        {"title": "Dup", "items": [{"title": "Same", "login": "l5", "password": "p5"},
+                                   {"title": "Same", "login": "l6", "password": "p6"}]},
+        {"title": "Empty"}]})");
+    const std::string file = Path("n.tkf");
+    ASSERT_EQ(Run({"import", Path("in.json"), file, "--password-fd", "0", "--codepage", "1252"}, "pw\n").code, 0);
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--password-fd", "0", "--codepage", "1252"});
+        return Run(args, "pw\n");
+    };
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            out.push_back(line);
+        return out;
+    };
+
+    const Outcome groups = run({"ls", file});
+    ASSERT_EQ(groups.code, 0) << groups.err;
+    EXPECT_EQ(groups.out, "Web/Mail\nA\\\\B\nGr\xc3\xbc\xc3\x9f" "e\nDup\nEmpty\n");
+    // Every name that ls writes, joined as GROUP/TITLE, reaches its item.
+    std::vector<std::string> logins;
+    for (const std::string& group : lines(groups.out)) {
+        const Outcome items = run({"ls", file, group});
+        ASSERT_EQ(items.code, 0) << items.err;
+        for (const std::string& title : lines(items.out)) {
+            if (group == "Dup")
+                continue; // several items of one name, below
+            const Outcome got = run({"get", file, group + "/" + title, "--field", "login"});
+            EXPECT_EQ(got.code, 0) << group << "/" << title << ": " << got.err;
+            logins.push_back(got.out);
+        }
+    }
+    EXPECT_EQ(logins, (std::vector<std::string>{"l1\n", "l2\n", "l3\n", "l4\n"}));
+    EXPECT_EQ(run({"ls", file, "Web/Mail"}).out, "https:\\/\\/mail.example\nHome\n");
+
+    // The password unless another field is asked for; a comment's lines end in LF.
+    EXPECT_EQ(run({"get", file, "Web/Mail/https:\\/\\/mail.example"}).out, "p1\n");
+    EXPECT_EQ(run({"get", file, "Web\\/Mail/Home", "--field", "password"}).out, "p2\n");
+    EXPECT_EQ(run({"get", file, "Web/Mail/https:\\/\\/mail.example", "--field=weblink"}).out, "w1\n");
+    EXPECT_EQ(run({"get", file, "Web/Mail/https:\\/\\/mail.example", "--field", "comment"}).out, "c1\nline 2\n");
+
+    // 4: no such entry; 5: several, each named by its place.
+    ExpectOneErrorLine(run({"get", file, "Web/Mail/home"}), 4, "no item \"Web/Mail/home\"");
+    ExpectOneErrorLine(run({"get", file, "Mail/Home"}), 4, "no item");
+    ExpectOneErrorLine(run({"ls", file, "Nope"}), 4, "no group \"Nope\"");
+    Outcome o = run({"get", file, "Dup/Same"});
+    EXPECT_EQ(o.code, 5);
+    EXPECT_TRUE(o.out.empty());
+    EXPECT_EQ(o.err, "tkf: " + file + ": 2 items have this name:\n"
+                     "tkf:   Dup/Same (group 4, item 1)\n"
+                     "tkf:   Dup/Same (group 4, item 2)\n");
+    for (const Outcome& quiet : {o, run({"ls", file}), run({"ls", file, "Dup"}), run({"get", file, "Dup/x"}),
+                                 run({"get", file, "Web/Mail/Home", "--field", "login"})})
+        for (const char* secret : {"p1", "p2", "p3", "p4", "p5", "p6"})
+            EXPECT_EQ((quiet.out + quiet.err).find(secret), std::string::npos) << quiet.out << quiet.err;
+
+    ExpectOneErrorLine(Run({"get", file, "Web/Mail/Home", "--password-fd", "0"}, "wrong\n"), 2, "wrong password");
+    ExpectOneErrorLine(Run({"ls", Path("missing.tkf"), "--password-fd", "0"}, "pw\n"), 1, "No such file");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"get", file, "Home"},                 // no group
+             {"get", file, "Web\\Mail/Home"},       // an escape that means nothing
+             {"ls", file, "A\\"},                    // a backslash at the end
+             {"get", file, "Web/Mail/Home", "--field", "title"},
+             {"get", file, "Web/Mail/Home", "--reveal"},
+             {"get", file},
+             {"ls", file, "Dup", "Same"},
+         })
+        ExpectOneErrorLine(run(args), 64, "");
+
+    // After "--" a file may begin with "-", and so may a name.
+    fs::copy_file(file, Path("-x.tkf"));
+    EXPECT_EQ(Run({"ls", "--password-fd", "0", "--", "-x.tkf", "Dup"}, "pw\n").out, "Same\nSame\n");
+    EXPECT_EQ(Run({"get", "--field", "login", "--password-fd=0", "--", "-x.tkf", "A\\\\B/x\\/y\\\\"}, "pw\n").out,
+              "l3\n");
+}
+
+TEST_F(Tkf, GenerateDrawsFromTheEditorsAlphabet) {
+    Outcome o = Run({"generate"});
+    ASSERT_EQ(o.code, 0) << o.err;
+    ASSERT_EQ(o.out.size(), 17u) << o.out; // 16 characters and the line end
+    EXPECT_NE(Run({"generate"}).out, o.out);
+    EXPECT_EQ(Run({"generate", "--length", "1"}).out.size(), 2u);
+    // So many characters that each of the 62 shows up (all but certainly), and nothing else.
+    o = Run({"generate", "--length=4096"});
+    ASSERT_EQ(o.code, 0) << o.err;
+    ASSERT_EQ(o.out.size(), 4097u);
+    EXPECT_EQ(o.out.back(), '\n');
+    std::string seen(o.out.begin(), o.out.end() - 1);
+    std::sort(seen.begin(), seen.end());
+    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+    EXPECT_EQ(seen, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+
+    for (const auto& args : std::vector<std::vector<std::string>>{{"generate", "--length", "0"},
+                                                                  {"generate", "--length", "4097"},
+                                                                  {"generate", "--length", "8x"},
+                                                                  {"generate", "x.tkf"},
+                                                                  {"generate", "--password-fd", "0"}})
+        ExpectOneErrorLine(Run(args), 64, "");
+    const Outcome help = Run({"generate", "--help"});
+    EXPECT_EQ(help.out.rfind("Usage: tkf generate [OPTIONS]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--length N"), std::string::npos);
+}
+
 // The new password's line and then the data, on one descriptor: the line is taken, and
 // the data is read from where it ends.
 TEST_F(Tkf, ImportTakesThePasswordLineAndThenTheDataFromStandardInput) {
@@ -567,8 +681,7 @@ TEST_F(Tkf, ImportTakesThePasswordLineAndThenTheDataFromStandardInput) {
 
     o = Run({"import", "-", Path("b.tkf"), "--password-fd", "0"}, "pw\r\nGroup,Title,Password\nG,T,secret\n");
     ASSERT_EQ(o.code, 0) << o.err;
-    EXPECT_NE(Run({"export", Path("b.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n").out.find("\"G\",\"T\",\"\",\"secret\""),
-              std::string::npos);
+    EXPECT_EQ(Run({"get", Path("b.tkf"), "G/T", "--password-fd", "0"}, "pw\n").out, "secret\n");
 
     // The new password on its own descriptor: standard input is all data.
     const std::string fd3 = "other\n";

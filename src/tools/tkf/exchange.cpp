@@ -36,13 +36,6 @@ std::string CommentLines(std::string text) {
     return out;
 }
 
-std::string Printable(std::string text) {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return text;
-}
-
 // Length of the UTF-8 sequence that starts with `lead` (the text is known to be UTF-8).
 std::size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4; }
 
@@ -81,6 +74,13 @@ std::string Lower(std::string text) {
 }
 
 } // namespace
+
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return text;
+}
 
 std::string TextConversion::ToAnsi(const std::string& utf8, const std::string& where, bool secret) {
     if (utf8.find('\0') != std::string::npos)

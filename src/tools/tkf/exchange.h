@@ -94,6 +94,9 @@ private:
 tallykey::TDatabase ImportJson(std::string_view text, TextConversion& conversion);
 tallykey::TDatabase ImportCsv(std::string_view text, TextConversion& conversion);
 
+// `text` with each control character as "?", for a terminal that the text must not drive.
+std::string Printable(std::string text);
+
 // Offset of the first byte that is not part of well-formed UTF-8, or npos.
 std::size_t FindInvalidUtf8(std::string_view text);
 

@@ -5,7 +5,9 @@
 #include "database/secure_memory.h"
 #include "database/secure_wipe.h"
 #include "database/stream.h"
+#include "editors/password_generator.h"
 #include "tools/tkf/exchange.h"
+#include "tools/tkf/lookup.h"
 #include "tools/tkf/password_input.h"
 #include "toolkit/ansi_text.h"
 
@@ -32,7 +34,12 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;       // cannot read or write a file, bad input
 constexpr int ExitWrongPassword = 2;
 constexpr int ExitDamaged = 3;
+constexpr int ExitNoMatch = 4;       // get, ls: no item or group of the name given
+constexpr int ExitSeveralMatch = 5;  // get: the name fits several items
 constexpr int ExitUsage = 64;
+
+// generate without --length: about 95 bits, and as long as a database password can use.
+constexpr int DefaultGeneratedLength = 16;
 
 // The commands, each with the options that apply to it.
 enum OptionBit : unsigned {
@@ -43,6 +50,8 @@ enum OptionBit : unsigned {
     OptNewPasswordFd = 1u << 4,
     OptCodePage = 1u << 5,
     OptReplaceUnmappable = 1u << 6,
+    OptField = 1u << 7,
+    OptLength = 1u << 8,
 };
 
 struct OptionInfo {
@@ -71,6 +80,8 @@ const OptionInfo kOptions[] = {
      "import: store \"?\" for characters the code page cannot hold\n"
      "and name each field so changed on standard error (without\n"
      "it such a file is refused)"},
+    {OptField, "--field F", "get: the field to print: login, password (the default),\nweblink or comment"},
+    {OptLength, "--length N", "generate: the number of characters, 1 to 4096 (default 16)"},
 };
 
 struct CommandInfo {
@@ -83,6 +94,12 @@ struct CommandInfo {
 const CommandInfo kCommands[] = {
     {"show", "FILE", "print the groups and items of FILE (passwords hidden)",
      OptReveal | OptPasswordFd | OptCodePage},
+    {"ls", "FILE [GROUP]", "list the names of FILE's groups, or the titles of GROUP's\nitems, one a line",
+     OptPasswordFd | OptCodePage},
+    {"get", "FILE GROUP/TITLE",
+     "print one field of the item TITLE in the group GROUP (the\n"
+     "password unless --field names another)",
+     OptField | OptPasswordFd | OptCodePage},
     {"export", "FILE --format F", "write FILE's contents to standard output as F: json or csv",
      OptFormat | OptPasswordFd | OptCodePage},
     {"import", "INPUT OUT.tkf",
@@ -96,6 +113,8 @@ const CommandInfo kCommands[] = {
      OptPasswordFd | OptCodePage},
     {"passwd", "FILE", "encrypt FILE again under a new password",
      OptPasswordFd | OptNewPasswordFd | OptCodePage},
+    {"generate", "", "print a random password of digits and Latin letters,\nas the item editor makes them",
+     OptLength},
 };
 
 const char* const kHelpFooter = R"(
@@ -104,7 +123,11 @@ echo; a file whose password is empty opens without asking. Passwords typed as UT
 are converted to the code page, as the program on Windows sees them; only their first
 16 bytes make the key.
 JSON and CSV are UTF-8. CSV has no icons, branch states or groups without items.
-Exit codes: 0 success, 1 failure, 2 wrong password, 3 damaged file, 64 wrong usage.
+In GROUP/TITLE the title follows the last "/", so a group's name may hold "/" as it
+is; in a title it is written "\/", and a backslash is written "\\" in both. ls writes
+names so.
+Exit codes: 0 success, 1 failure, 2 wrong password, 3 damaged file, 4 no group or
+item of that name (ls, get), 5 several items of that name (get), 64 wrong usage.
 )";
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -127,16 +150,21 @@ void HelpEntry(std::ostream& out, const std::string& left, const char* text) {
     out << "\n";
 }
 
+// "name operands", as the usage shows a command.
+std::string Synopsis(const CommandInfo& command) {
+    return *command.operands ? std::string(command.name) + " " + command.operands : std::string(command.name);
+}
+
 // The whole help, or one command's when `command` names one.
 std::string HelpText(const CommandInfo* command) {
     std::ostringstream out;
     if (command) {
-        out << "Usage: tkf " << command->name << " " << command->operands << " [OPTIONS]\n\n";
-        HelpEntry(out, std::string(command->name) + " " + command->operands, command->text);
+        out << "Usage: tkf " << Synopsis(*command) << " [OPTIONS]\n\n";
+        HelpEntry(out, Synopsis(*command), command->text);
     } else {
         out << "Usage: tkf COMMAND [OPTIONS]\n       tkf COMMAND --help\n       tkf --version\n\nCommands:\n";
         for (const CommandInfo& c : kCommands)
-            HelpEntry(out, std::string(c.name) + " " + c.operands, c.text);
+            HelpEntry(out, Synopsis(c), c.text);
     }
     out << "\nOptions:\n";
     for (const OptionInfo& option : kOptions)
@@ -145,7 +173,7 @@ std::string HelpText(const CommandInfo* command) {
     HelpEntry(out, "-h, --help", command ? "this text" : "this text; after a command, that command's");
     if (!command)
         HelpEntry(out, "--version", "the version of tkf");
-    HelpEntry(out, "--", "ends the options: what follows are file names, even\nthose that begin with \"-\"");
+    HelpEntry(out, "--", "ends the options: what follows are files and names,\neven those that begin with \"-\"");
     out << kHelpFooter;
     return out.str();
 }
@@ -160,6 +188,8 @@ struct Options {
     bool force = false;
     bool replaceUnmappable = false;
     std::optional<std::string> format;
+    std::optional<tkf::Field> field;
+    std::optional<int> length;
     int passwordFd = -1;
     int newPasswordFd = -1;
     std::optional<int> codePage;
@@ -234,6 +264,15 @@ Options Parse(int argc, char** argv) {
             o.used |= OptFormat;
             if (*o.format != "json" && *o.format != "csv")
                 throw UsageError("--format is json or csv, not \"" + *o.format + "\"");
+        } else if (arg == "--field") {
+            const std::string name = value();
+            o.field = tkf::FieldNamed(name);
+            o.used |= OptField;
+            if (!o.field)
+                throw UsageError("--field is login, password, weblink or comment, not \"" + name + "\"");
+        } else if (arg == "--length") {
+            o.length = Number(arg, value(), 1, tallykey::kMaxPasswordLength);
+            o.used |= OptLength;
         } else if (arg == "--password-fd") {
             o.passwordFd = Number(arg, value(), 0, 1 << 20);
             o.used |= OptPasswordFd;
@@ -430,6 +469,57 @@ int Run(const Options& o) {
         WriteTextOf(o.files[0], passwords, tkf::TextForm::Show, codePage, o.reveal);
         return ExitOk;
     }
+    if (command == "ls") {
+        if (o.files.empty() || o.files.size() > 2)
+            throw UsageError("ls needs a database file and at most one group");
+        const std::string& path = o.files[0];
+        std::optional<std::string> group;
+        if (o.files.size() == 2)
+            group = tkf::ParseGroupName(o.files[1]);
+        tkf::Lister lister(group, codePage, WriteOut);
+        const tallykey::ReadResult read = OpenVisiting(path, passwords, lister);
+        FlushOut();
+        if (read.damaged())
+            throw Damaged(path, read.missingBytes);
+        if (group && !lister.GroupFound())
+            throw Failure(ExitNoMatch, path + ": no group \"" + tkf::Printable(o.files[1]) + "\"");
+        return ExitOk;
+    }
+    if (command == "get") {
+        NeedFiles(o, 2, "a database file and an item's GROUP/TITLE");
+        const std::string& path = o.files[0];
+        tkf::EntryFinder finder(tkf::ParseEntryPath(o.files[1]), o.field.value_or(tkf::Field::Password), codePage);
+        const tallykey::ReadResult read = OpenVisiting(path, passwords, finder);
+        const std::vector<std::string>& matches = finder.Matches();
+        if (matches.size() > 1) {
+            std::string list = path + ": " + std::to_string(matches.size()) + " items have this name:";
+            for (const std::string& match : matches)
+                list += "\n  " + match;
+            throw Failure(ExitSeveralMatch, list);
+        }
+        if (matches.empty()) {
+            // What is missing of a damaged file may hold the item.
+            if (read.damaged())
+                throw Damaged(path, read.missingBytes);
+            throw Failure(ExitNoMatch, path + ": no item \"" + tkf::Printable(o.files[1]) + "\"");
+        }
+        WriteOut(finder.Value().view());
+        WriteOut("\n");
+        FlushOut();
+        if (read.damaged())
+            throw Damaged(path, read.missingBytes);
+        return ExitOk;
+    }
+    if (command == "generate") {
+        if (!o.files.empty())
+            throw UsageError("generate takes no file");
+        tallykey::SecretText password;
+        password = tallykey::RandomPassword(o.length.value_or(DefaultGeneratedLength), toolkit::SystemRandom());
+        WriteOut(password.view());
+        WriteOut("\n");
+        FlushOut();
+        return ExitOk;
+    }
     if (command == "export") {
         NeedFiles(o, 1, "one database file");
         if (!o.format)
@@ -527,6 +617,9 @@ int main(int argc, char** argv) {
         }
         return Run(o);
     } catch (const UsageError& e) {
+        std::cerr << "tkf: " << e.what() << "\n";
+        return ExitUsage;
+    } catch (const tkf::NameError& e) {
         std::cerr << "tkf: " << e.what() << "\n";
         return ExitUsage;
     } catch (const Failure& e) {
