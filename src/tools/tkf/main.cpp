@@ -490,6 +490,10 @@ int Run(const Options& o) {
         const std::string& path = o.files[0];
         tkf::EntryFinder finder(tkf::ParseEntryPath(o.files[1]), o.field.value_or(tkf::Field::Password), codePage);
         const tallykey::ReadResult read = OpenVisiting(path, passwords, finder);
+        // The field of a file cut short may itself be cut, or read as empty, and another
+        // item of the name may be in what is missing: nothing is printed.
+        if (read.damaged())
+            throw Damaged(path, read.missingBytes);
         const std::vector<std::string>& matches = finder.Matches();
         if (matches.size() > 1) {
             std::string list = path + ": " + std::to_string(matches.size()) + " items have this name:";
@@ -497,17 +501,11 @@ int Run(const Options& o) {
                 list += "\n  " + match;
             throw Failure(ExitSeveralMatch, list);
         }
-        if (matches.empty()) {
-            // What is missing of a damaged file may hold the item.
-            if (read.damaged())
-                throw Damaged(path, read.missingBytes);
+        if (matches.empty())
             throw Failure(ExitNoMatch, path + ": no item \"" + tkf::Printable(o.files[1]) + "\"");
-        }
         WriteOut(finder.Value().view());
         WriteOut("\n");
         FlushOut();
-        if (read.damaged())
-            throw Damaged(path, read.missingBytes);
         return ExitOk;
     }
     if (command == "generate") {
