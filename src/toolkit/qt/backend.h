@@ -2,6 +2,7 @@
 // toolkit's objects, text conversion and key-code mapping.
 #pragma once
 
+#include <QModelIndex>
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
@@ -16,6 +17,7 @@
 
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
+#include "toolkit/tree_view.h"
 #include "toolkit/types.h"
 
 class QEventLoop;
@@ -38,6 +40,8 @@ inline constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
 
 // The item data role under which a tree item keeps the handle of its node.
 inline constexpr int kTreeNodeRole = Qt::UserRole + 1;
+// The view's index of a tree node (invalid when there is no such node).
+QModelIndex TreeNodeIndex(const TreeView& tree, TreeNode node);
 
 // 8-bit ANSI text of the current code page <-> Qt strings.
 QString ToQ(const std::string& ansi);

@@ -1,12 +1,19 @@
+#include <QAbstractItemModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QTreeView>
 
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "toolkit/menu.h"
 #include "toolkit/qt/backend.h"
@@ -18,14 +25,87 @@ using qt::Dispatch;
 
 namespace {
 
-struct NodeData {
-    QTreeWidgetItem* item = nullptr;
-    std::string text;
-    int image = -1;
-    bool expanded = false;
+// A node's label as one allocation (its length, then its bytes), none when it
+// is empty: a huge tree of short labels costs a pointer per node.
+class CompactText {
+public:
+    CompactText() = default;
+    CompactText(const CompactText&) = delete;
+    CompactText& operator=(const CompactText&) = delete;
+    CompactText(CompactText&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
+    CompactText& operator=(CompactText&& other) noexcept {
+        std::swap(data_, other.data_);
+        return *this;
+    }
+    ~CompactText() { delete[] data_; }
+
+    void Set(std::string_view text) {
+        char* fresh = nullptr;
+        if (!text.empty()) {
+            fresh = new char[sizeof(std::size_t) + text.size()];
+            const std::size_t size = text.size();
+            std::memcpy(fresh, &size, sizeof size);
+            std::memcpy(fresh + sizeof size, text.data(), size);
+        }
+        delete[] std::exchange(data_, fresh);
+    }
+    std::string_view View() const {
+        if (!data_)
+            return {};
+        std::size_t size = 0;
+        std::memcpy(&size, data_, sizeof size);
+        return {data_ + sizeof size, size};
+    }
+
+private:
+    char* data_ = nullptr;
+};
+
+// One node of the tree. Nodes live in one array in the order they were added;
+// a handle is the array's base plus the node's place, so it finds its node
+// without a lookup table. A deleted node stays as an empty slot until the tree
+// is emptied.
+struct Node {
+    CompactText text;
+    std::uint32_t parent = 0; // the parent's place + 1; 0 for a top-level node
+    std::uint32_t row = 0;    // the place among its parent's children
+    std::int32_t image = -1;
+    std::uint32_t children : 30; // its child list (0: none yet)
+    std::uint32_t expanded : 1;
+    std::uint32_t alive : 1;
+    Node() : children(0), expanded(0), alive(1) {}
 };
 
 struct TreeImpl;
+
+// The nodes as Qt's view asks for them: an index carries its node's place, and
+// the label, the picture and the handle are made only for the rows the view
+// draws or asks about, so the view keeps nothing per node beyond its own rows.
+class TreeModel : public QAbstractItemModel {
+public:
+    explicit TreeModel(TreeImpl* impl) : impl_(impl) {}
+
+    QModelIndex index(int row, int column, const QModelIndex& parent) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent) const override;
+    int columnCount(const QModelIndex&) const override { return 1; }
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // The index of the node at place `parentPlusOne - 1`; for 0 the invalid
+    // index that stands for the top level's parent.
+    QModelIndex At(std::uint32_t parentPlusOne) const;
+
+    using QAbstractItemModel::beginInsertRows;
+    using QAbstractItemModel::beginRemoveRows;
+    using QAbstractItemModel::beginResetModel;
+    using QAbstractItemModel::endInsertRows;
+    using QAbstractItemModel::endRemoveRows;
+    using QAbstractItemModel::endResetModel;
+
+private:
+    TreeImpl* impl_;
+};
 
 // The tree's branches drawn with lines between the nodes and at the root and
 // with plus and minus boxes, as the classic style draws them; everything else
@@ -49,18 +129,18 @@ private:
 
 // A press on the empty part of the tree only takes the focus: the selection
 // stays, as in the platform's tree (Qt would clear it).
-class TreeWidget : public QTreeWidget {
+class TreeWidget : public QTreeView {
 public:
-    using QTreeWidget::QTreeWidget;
+    using QTreeView::QTreeView;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override {
-        if (!itemAt(event->position().toPoint())) {
+        if (!indexAt(event->position().toPoint()).isValid()) {
             setFocus(Qt::MouseFocusReason);
             event->accept();
             return;
         }
-        QTreeWidget::mousePressEvent(event);
+        QTreeView::mousePressEvent(event);
     }
 };
 
@@ -75,13 +155,23 @@ private:
     TreeImpl* impl_;
 };
 
+// Rows are Qt's ints and a node's list is kept in 30 bits.
+constexpr std::size_t kMaxNodes = std::numeric_limits<int>::max();
+constexpr std::size_t kMaxLists = (std::size_t(1) << 30) - 1;
+
 struct TreeImpl : Control::Impl {
-    QPointer<QTreeWidget> tree;
+    QPointer<QTreeView> tree;
+    TreeModel* model = nullptr;
     LabelDelegate* delegate = nullptr;
     const ImageList* images = nullptr;
     Menu* popupMenu = nullptr;
-    std::unordered_map<TreeNode, NodeData> nodes;
-    TreeNode nextNode = 1;
+    std::vector<Node> nodes;
+    // Child lists by number; the first is the top level's. Numbers of emptied
+    // lists are given out again.
+    std::vector<std::vector<std::uint32_t>> lists{1};
+    std::vector<std::uint32_t> freeLists;
+    TreeNode base = 1; // the handle of the node at place 0
+    std::size_t count = 0;
     TreeNode selected = NoTreeNode;
     int quiet = 0; // changes made by the program itself
     QPointer<QLineEdit> editor;
@@ -90,13 +180,71 @@ struct TreeImpl : Control::Impl {
 
     TreeView* Self() const { return static_cast<TreeView*>(self); }
 
-    static TreeNode NodeOf(const QTreeWidgetItem* item) {
-        return item ? item->data(0, qt::kTreeNodeRole).toULongLong() : NoTreeNode;
+    static TreeNode NodeOf(const QModelIndex& index) {
+        return index.isValid() ? index.data(qt::kTreeNodeRole).toULongLong() : NoTreeNode;
     }
 
-    NodeData* Find(TreeNode node) {
-        auto it = nodes.find(node);
-        return it == nodes.end() ? nullptr : &it->second;
+    Node* Find(TreeNode node) {
+        if (node < base || node - base >= nodes.size())
+            return nullptr;
+        Node* found = &nodes[node - base];
+        return found->alive ? found : nullptr;
+    }
+    std::uint32_t PlaceOf(TreeNode node) const { return static_cast<std::uint32_t>(node - base); }
+    TreeNode HandleAt(std::uint32_t place) const { return base + place; }
+
+    // The children of the node at `parentPlusOne - 1`, or of the top level for 0.
+    const std::vector<std::uint32_t>& ChildList(std::uint32_t parentPlusOne) const {
+        static const std::vector<std::uint32_t> none;
+        if (parentPlusOne == 0)
+            return lists[0];
+        const std::uint32_t list = nodes[parentPlusOne - 1].children;
+        return list ? lists[list] : none;
+    }
+
+    // The same list for a change, made when the node has none yet (nullptr
+    // when no more lists can be made).
+    std::vector<std::uint32_t>* ListToChange(std::uint32_t parentPlusOne) {
+        if (parentPlusOne == 0)
+            return &lists[0];
+        Node& parent = nodes[parentPlusOne - 1];
+        if (!parent.children) {
+            if (!freeLists.empty()) {
+                parent.children = freeLists.back();
+                freeLists.pop_back();
+            } else {
+                if (lists.size() > kMaxLists)
+                    return nullptr;
+                parent.children = static_cast<std::uint32_t>(lists.size());
+                lists.emplace_back();
+            }
+        }
+        return &lists[parent.children];
+    }
+
+    // Frees the node at `place` and its children (the caller takes it out of
+    // its parent's list).
+    void Release(std::uint32_t place) {
+        Node& node = nodes[place];
+        if (node.children) {
+            std::vector<std::uint32_t> children;
+            children.swap(lists[node.children]);
+            freeLists.push_back(node.children);
+            node.children = 0;
+            for (std::uint32_t child : children)
+                Release(child);
+        }
+        node.text.Set({});
+        node.alive = 0;
+        --count;
+    }
+
+    // True when `node` is `ancestor` or lies below it.
+    bool Within(TreeNode node, std::uint32_t ancestor) {
+        for (Node* n = Find(node); n; n = n->parent ? &nodes[n->parent - 1] : nullptr)
+            if (n == &nodes[ancestor])
+                return true;
+        return false;
     }
 
     // One icon per image, shared by every node that shows it (a large tree
@@ -139,7 +287,7 @@ struct TreeImpl : Control::Impl {
     void SelectionFromView() {
         if (quiet || !tree)
             return;
-        const QList<QTreeWidgetItem*> chosen = tree->selectedItems();
+        const QModelIndexList chosen = tree->selectionModel()->selectedIndexes();
         ReportSelection(chosen.isEmpty() ? NoTreeNode : NodeOf(chosen.first()));
     }
 
@@ -147,26 +295,19 @@ struct TreeImpl : Control::Impl {
         if (!tree)
             return;
         ++quiet;
-        NodeData* data = Find(node);
-        if (data) {
-            for (QTreeWidgetItem* p = data->item->parent(); p; p = p->parent()) {
-                p->setExpanded(true);
-                if (NodeData* pd = Find(NodeOf(p)))
-                    pd->expanded = true;
+        if (Node* data = Find(node)) {
+            for (std::uint32_t p = data->parent; p; p = nodes[p - 1].parent) {
+                nodes[p - 1].expanded = 1;
+                tree->expand(model->At(p));
             }
-            tree->setCurrentItem(data->item);
-            tree->scrollToItem(data->item);
+            const QModelIndex index = model->At(PlaceOf(node) + 1);
+            tree->setCurrentIndex(index);
+            tree->scrollTo(index);
         } else {
             tree->clearSelection();
-            tree->setCurrentItem(nullptr);
+            tree->setCurrentIndex(QModelIndex());
         }
         --quiet;
-    }
-
-    void Forget(QTreeWidgetItem* item) {
-        for (int i = 0; i < item->childCount(); ++i)
-            Forget(item->child(i));
-        nodes.erase(NodeOf(item));
     }
 
     void EditEnded(TreeNode node, const std::string& text) {
@@ -196,6 +337,60 @@ struct TreeImpl : Control::Impl {
 
 TreeImpl* T(const Control* c) { return static_cast<TreeImpl*>(c->impl()); }
 
+QModelIndex TreeModel::At(std::uint32_t parentPlusOne) const {
+    if (parentPlusOne == 0)
+        return {};
+    const std::uint32_t place = parentPlusOne - 1;
+    return createIndex(static_cast<int>(impl_->nodes[place].row), 0, quintptr(place));
+}
+
+QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0 || parent.column() > 0)
+        return {};
+    const auto& list =
+        impl_->ChildList(parent.isValid() ? static_cast<std::uint32_t>(parent.internalId()) + 1 : 0);
+    if (std::size_t(row) >= list.size())
+        return {};
+    return createIndex(row, 0, quintptr(list[std::size_t(row)]));
+}
+
+QModelIndex TreeModel::parent(const QModelIndex& child) const {
+    if (!child.isValid())
+        return {};
+    return At(impl_->nodes[child.internalId()].parent);
+}
+
+int TreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0)
+        return 0;
+    return static_cast<int>(
+        impl_->ChildList(parent.isValid() ? static_cast<std::uint32_t>(parent.internalId()) + 1 : 0).size());
+}
+
+QVariant TreeModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    const std::uint32_t place = static_cast<std::uint32_t>(index.internalId());
+    const Node& node = impl_->nodes[place];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return qt::ToQ(std::string(node.text.View()));
+    case Qt::DecorationRole: {
+        QIcon icon = impl_->Icon(node.image);
+        return icon.isNull() ? QVariant() : QVariant(icon);
+    }
+    case qt::kTreeNodeRole:
+        return QVariant::fromValue<qulonglong>(impl_->HandleAt(place));
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags TreeModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable : Qt::NoItemFlags;
+}
+
 QWidget* LabelDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
@@ -204,15 +399,15 @@ QWidget* LabelDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
         impl_->editor->setMaxLength(qt::kNoLengthLimit);
         qt::GuardLineEdit(impl_->editor);
     }
-    impl_->editNode = index.data(qt::kTreeNodeRole).toULongLong();
+    impl_->editNode = TreeImpl::NodeOf(index);
     impl_->editing = true;
     return editor;
 }
 
 void LabelDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
     if (auto* line = qobject_cast<QLineEdit*>(editor))
-        if (NodeData* data = impl_->Find(index.data(qt::kTreeNodeRole).toULongLong()))
-            qt::SetProgramText(line, qt::ToQ(data->text));
+        if (Node* data = impl_->Find(TreeImpl::NodeOf(index)))
+            qt::SetProgramText(line, qt::ToQ(std::string(data->text.View())));
 }
 
 void LabelDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const {
@@ -220,17 +415,32 @@ void LabelDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QMo
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (!line)
         return;
-    impl_->EditEnded(index.data(qt::kTreeNodeRole).toULongLong(), qt::FromQ(line->text()));
+    impl_->EditEnded(TreeImpl::NodeOf(index), qt::FromQ(line->text()));
 }
 
 } // namespace
 
+namespace qt {
+
+QModelIndex TreeNodeIndex(const TreeView& tree, TreeNode node) {
+    TreeImpl* im = T(&tree);
+    if (!im || !im->Find(node))
+        return {};
+    return im->model->At(im->PlaceOf(node) + 1);
+}
+
+} // namespace qt
+
 TreeView::TreeView(Container& parent) : Control(&parent) {
     auto im = std::make_unique<TreeImpl>();
     auto* tree = new TreeWidget(parent.impl() ? parent.impl()->client.data() : nullptr);
-    tree->setColumnCount(1);
+    im->model = new TreeModel(im.get());
+    im->model->setParent(tree);
+    tree->setModel(im->model);
     tree->setHeaderHidden(true);
     tree->setRootIsDecorated(true);
+    // Every row is as high as the first: the view then keeps no height per node.
+    tree->setUniformRowHeights(true);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setDragEnabled(false);
     tree->setDragDropMode(QAbstractItemView::NoDragDrop);
@@ -262,36 +472,38 @@ TreeView::TreeView(Container& parent) : Control(&parent) {
     Attach(std::move(im));
 
     QObject* guard = impl()->guard.get();
-    QObject::connect(tree, &QTreeWidget::itemSelectionChanged, guard, [raw] { raw->SelectionFromView(); });
-    auto expandedByUser = [this, raw](QTreeWidgetItem* item, bool expanded) {
+    QObject::connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, guard,
+                     [raw] { raw->SelectionFromView(); });
+    auto expandedByUser = [this, raw](const QModelIndex& index, bool expanded) {
         if (raw->quiet)
             return;
-        const TreeNode node = TreeImpl::NodeOf(item);
-        if (NodeData* data = raw->Find(node))
+        const TreeNode node = TreeImpl::NodeOf(index);
+        if (Node* data = raw->Find(node))
             data->expanded = expanded;
         if (OnExpandCollapse) {
             Dispatch d;
             OnExpandCollapse(node, expanded);
         }
     };
-    QObject::connect(tree, &QTreeWidget::itemExpanded, guard,
-                     [expandedByUser](QTreeWidgetItem* item) { expandedByUser(item, true); });
-    QObject::connect(tree, &QTreeWidget::itemCollapsed, guard,
-                     [expandedByUser](QTreeWidgetItem* item) { expandedByUser(item, false); });
+    QObject::connect(tree, &QTreeView::expanded, guard,
+                     [expandedByUser](const QModelIndex& index) { expandedByUser(index, true); });
+    QObject::connect(tree, &QTreeView::collapsed, guard,
+                     [expandedByUser](const QModelIndex& index) { expandedByUser(index, false); });
     QObject::connect(raw->delegate, &QAbstractItemDelegate::closeEditor, guard,
                      [raw](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
                          // Escape: the node's label as it stands is reported.
                          if (hint != QAbstractItemDelegate::RevertModelCache || !raw->editing)
                              return;
                          const TreeNode node = raw->editNode;
-                         const NodeData* data = raw->Find(node);
-                         raw->EditEnded(node, data ? data->text : std::string());
+                         const Node* data = raw->Find(node);
+                         raw->EditEnded(node, data ? std::string(data->text.View()) : std::string());
                      });
     QObject::connect(tree, &QWidget::customContextMenuRequested, guard, [this, raw](const QPoint& pos) {
         if (!raw->tree)
             return;
-        if (QTreeWidgetItem* item = raw->tree->itemAt(pos))
-            Select(TreeImpl::NodeOf(item));
+        const QModelIndex index = raw->tree->indexAt(pos);
+        if (index.isValid())
+            Select(TreeImpl::NodeOf(index));
         if (raw->popupMenu) {
             const QPoint global = raw->tree->viewport()->mapToGlobal(pos);
             raw->popupMenu->Popup(global.x(), global.y());
@@ -308,8 +520,9 @@ void TreeView::SetImageList(const ImageList* images) {
         return;
     if (images)
         im->tree->setIconSize(QSize(images->Width(), images->Height()));
-    for (auto& [node, data] : im->nodes)
-        data.item->setIcon(0, im->Icon(data.image));
+    // The rows are laid out again with the new pictures (and their height).
+    emit im->model->layoutAboutToBeChanged();
+    emit im->model->layoutChanged();
 }
 
 void TreeView::SetPopupMenu(Menu* menu) { T(this)->popupMenu = menu; }
@@ -318,65 +531,68 @@ TreeNode TreeView::AddNode(TreeNode parent, const std::string& text, int image) 
     TreeImpl* im = T(this);
     if (!im->tree)
         return NoTreeNode;
-    NodeData* parentData = nullptr;
-    if (parent != NoTreeNode && !(parentData = im->Find(parent)))
+    std::uint32_t parentPlusOne = 0;
+    if (parent != NoTreeNode) {
+        if (!im->Find(parent))
+            return NoTreeNode;
+        parentPlusOne = im->PlaceOf(parent) + 1;
+    }
+    std::vector<std::uint32_t>* list = im->ListToChange(parentPlusOne);
+    if (!list || im->nodes.size() >= kMaxNodes || list->size() >= kMaxNodes)
         return NoTreeNode;
-    const TreeNode node = im->nextNode++;
+    const auto place = static_cast<std::uint32_t>(im->nodes.size());
+    const int row = static_cast<int>(list->size());
     ++im->quiet;
-    // Filled before it joins the tree, so that the view hears of it once.
-    auto* item = new QTreeWidgetItem;
-    item->setData(0, qt::kTreeNodeRole, QVariant::fromValue<qulonglong>(node));
-    item->setText(0, qt::ToQ(text));
-    item->setIcon(0, im->Icon(image));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
-    if (parentData)
-        parentData->item->addChild(item);
-    else
-        im->tree->addTopLevelItem(item);
+    im->model->beginInsertRows(im->model->At(parentPlusOne), row, row);
+    Node& node = im->nodes.emplace_back();
+    node.text.Set(text);
+    node.parent = parentPlusOne;
+    node.row = static_cast<std::uint32_t>(row);
+    node.image = image;
+    list->push_back(place);
+    ++im->count;
+    im->model->endInsertRows();
     --im->quiet;
-    im->nodes[node] = NodeData{item, text, image, false};
-    return node;
+    return im->HandleAt(place);
 }
 
 void TreeView::DeleteNode(TreeNode node) {
     TreeImpl* im = T(this);
-    NodeData* data = im->Find(node);
+    Node* data = im->Find(node);
     if (!data || !im->tree)
         return;
-    QTreeWidgetItem* item = data->item;
-    bool inside = false;
-    for (const QTreeWidgetItem* s = im->Find(im->selected) ? im->Find(im->selected)->item : nullptr; s;
-         s = s->parent())
-        if (s == item)
-            inside = true;
+    const std::uint32_t place = im->PlaceOf(node);
+    const std::uint32_t parentPlusOne = data->parent;
+    const std::uint32_t row = data->row;
     TreeNode next = im->selected;
-    if (inside) {
-        // The selection moves as the platform's tree moves it.
-        QTreeWidgetItem* parentItem = item->parent();
-        const int row = parentItem ? parentItem->indexOfChild(item) : im->tree->indexOfTopLevelItem(item);
-        auto sibling = [&](int r) -> QTreeWidgetItem* {
-            if (r < 0)
-                return nullptr;
-            return parentItem ? parentItem->child(r) : im->tree->topLevelItem(r);
-        };
-        QTreeWidgetItem* target = sibling(row + 1);
-        if (!target)
-            target = sibling(row - 1);
-        if (!target)
-            target = parentItem;
-        next = TreeImpl::NodeOf(target);
+    if (im->Within(im->selected, place)) {
+        // The selection moves as the platform's tree moves it: to the next
+        // sibling, else the previous, else the parent.
+        const auto& siblings = im->ChildList(parentPlusOne);
+        if (row + 1 < siblings.size())
+            next = im->HandleAt(siblings[row + 1]);
+        else if (row > 0)
+            next = im->HandleAt(siblings[row - 1]);
+        else
+            next = parentPlusOne ? im->HandleAt(parentPlusOne - 1) : NoTreeNode;
     }
-    if (im->editing) {
-        for (const QTreeWidgetItem* e = im->Find(im->editNode) ? im->Find(im->editNode)->item : nullptr; e;
-             e = e->parent())
-            if (e == item) {
-                im->StopEditing();
-                break;
-            }
-    }
+    if (im->editing && im->Within(im->editNode, place))
+        im->StopEditing();
     ++im->quiet;
-    im->Forget(item);
-    delete item;
+    im->model->beginRemoveRows(im->model->At(parentPlusOne), static_cast<int>(row), static_cast<int>(row));
+    std::vector<std::uint32_t>& siblings = *im->ListToChange(parentPlusOne);
+    siblings.erase(siblings.begin() + row);
+    for (std::size_t r = row; r < siblings.size(); ++r)
+        im->nodes[siblings[r]].row = static_cast<std::uint32_t>(r);
+    im->Release(place);
+    im->model->endRemoveRows();
+    if (im->count == 0) {
+        // Nothing is left: the empty places go, and handles go on from the last one.
+        im->base += im->nodes.size();
+        std::vector<Node>().swap(im->nodes);
+        im->lists.assign(1, {});
+        im->freeLists.clear();
+    }
     --im->quiet;
     im->ShowSelection(next);
     im->ReportSelection(next);
@@ -385,12 +601,17 @@ void TreeView::DeleteNode(TreeNode node) {
 void TreeView::Clear() {
     TreeImpl* im = T(this);
     im->StopEditing();
-    if (im->tree) {
-        ++im->quiet;
-        im->tree->clear();
-        --im->quiet;
-    }
-    im->nodes.clear();
+    ++im->quiet;
+    if (im->tree)
+        im->model->beginResetModel();
+    im->base += im->nodes.size();
+    std::vector<Node>().swap(im->nodes);
+    im->lists.assign(1, {});
+    im->freeLists.clear();
+    im->count = 0;
+    if (im->tree)
+        im->model->endResetModel();
+    --im->quiet;
     im->ReportSelection(NoTreeNode);
 }
 
@@ -405,68 +626,70 @@ void TreeView::Select(TreeNode node) {
 }
 
 TreeNode TreeView::Parent(TreeNode node) const {
-    NodeData* data = T(this)->Find(node);
-    return data ? TreeImpl::NodeOf(data->item->parent()) : NoTreeNode;
+    TreeImpl* im = T(this);
+    Node* data = im->Find(node);
+    return data && data->parent ? im->HandleAt(data->parent - 1) : NoTreeNode;
 }
 
 std::vector<TreeNode> TreeView::Children(TreeNode node) const {
     TreeImpl* im = T(this);
     std::vector<TreeNode> result;
-    if (node == NoTreeNode) {
-        if (im->tree)
-            for (int i = 0; i < im->tree->topLevelItemCount(); ++i)
-                result.push_back(TreeImpl::NodeOf(im->tree->topLevelItem(i)));
-    } else if (NodeData* data = im->Find(node)) {
-        for (int i = 0; i < data->item->childCount(); ++i)
-            result.push_back(TreeImpl::NodeOf(data->item->child(i)));
-    }
+    if (node != NoTreeNode && !im->Find(node))
+        return result;
+    const auto& list = im->ChildList(node == NoTreeNode ? 0 : im->PlaceOf(node) + 1);
+    result.reserve(list.size());
+    for (std::uint32_t place : list)
+        result.push_back(im->HandleAt(place));
     return result;
 }
 
-int TreeView::TopLevelCount() const { return T(this)->tree ? T(this)->tree->topLevelItemCount() : 0; }
-int TreeView::NodeCount() const { return static_cast<int>(T(this)->nodes.size()); }
+int TreeView::TopLevelCount() const { return static_cast<int>(T(this)->lists[0].size()); }
+int TreeView::NodeCount() const { return static_cast<int>(T(this)->count); }
 bool TreeView::Exists(TreeNode node) const { return T(this)->Find(node) != nullptr; }
 
 std::string TreeView::Text(TreeNode node) const {
-    NodeData* data = T(this)->Find(node);
-    return data ? data->text : std::string();
+    Node* data = T(this)->Find(node);
+    return data ? std::string(data->text.View()) : std::string();
 }
 
 void TreeView::SetText(TreeNode node, const std::string& text) {
     TreeImpl* im = T(this);
-    NodeData* data = im->Find(node);
+    Node* data = im->Find(node);
     if (!data)
         return;
-    data->text = text;
+    data->text.Set(text);
+    const QModelIndex index = im->model->At(im->PlaceOf(node) + 1);
     ++im->quiet;
-    data->item->setText(0, qt::ToQ(text));
+    emit im->model->dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     --im->quiet;
 }
 
 int TreeView::Image(TreeNode node) const {
-    NodeData* data = T(this)->Find(node);
+    Node* data = T(this)->Find(node);
     return data ? data->image : -1;
 }
 
 bool TreeView::IsExpanded(TreeNode node) const {
-    NodeData* data = T(this)->Find(node);
+    Node* data = T(this)->Find(node);
     return data && data->expanded;
 }
 
 void TreeView::SetExpanded(TreeNode node, bool expanded) {
     TreeImpl* im = T(this);
-    NodeData* data = im->Find(node);
+    Node* data = im->Find(node);
     if (!data)
         return;
     data->expanded = expanded;
+    if (!im->tree)
+        return;
     ++im->quiet;
-    data->item->setExpanded(expanded);
+    im->tree->setExpanded(im->model->At(im->PlaceOf(node) + 1), expanded);
     --im->quiet;
 }
 
 void TreeView::ToggleByUser(TreeNode node) {
     TreeImpl* im = T(this);
-    NodeData* data = im->Find(node);
+    Node* data = im->Find(node);
     if (!data)
         return;
     const bool expanded = !data->expanded;
@@ -479,11 +702,10 @@ void TreeView::ToggleByUser(TreeNode node) {
 
 void TreeView::StartEdit(TreeNode node) {
     TreeImpl* im = T(this);
-    NodeData* data = im->Find(node);
-    if (!data || !im->tree)
+    if (!im->Find(node) || !im->tree)
         return;
     CommitEdit();
-    im->tree->editItem(data->item, 0);
+    im->tree->edit(im->model->At(im->PlaceOf(node) + 1));
 }
 
 void TreeView::CommitEdit() {
@@ -514,13 +736,12 @@ void TreeView::CancelEdit() {
 
 void TreeView::RightClick(TreeNode node) {
     TreeImpl* im = T(this);
-    NodeData* data = im->Find(node);
-    if (!data || !im->tree)
+    if (!im->Find(node) || !im->tree)
         return;
     Select(node);
     if (!im->popupMenu)
         return;
-    const QRect r = im->tree->visualItemRect(data->item);
+    const QRect r = im->tree->visualRect(im->model->At(im->PlaceOf(node) + 1));
     const QPoint global = im->tree->viewport()->mapToGlobal(r.center());
     im->popupMenu->Popup(global.x(), global.y());
 }

@@ -12,8 +12,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScrollBar>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 #include <QUrl>
 #include <QWindow>
 #include <qpa/qwindowsysteminterface.h>
@@ -226,19 +225,15 @@ Picture Grab(Control& control) {
 }
 
 Rect NodeRect(TreeView& tree, TreeNode node) {
-    auto* view = tree.impl() ? qobject_cast<QTreeWidget*>(tree.impl()->widget.data()) : nullptr;
-    if (!view)
+    auto* view = tree.impl() ? qobject_cast<QTreeView*>(tree.impl()->widget.data()) : nullptr;
+    const QModelIndex index = qt::TreeNodeIndex(tree, node);
+    if (!view || !index.isValid())
         return {};
-    for (QTreeWidgetItemIterator it(view); *it; ++it) {
-        if ((*it)->data(0, qt::kTreeNodeRole).toULongLong() != node)
-            continue;
-        const QRect r = view->visualItemRect(*it);
-        if (r.isEmpty())
-            return {};
-        const QPoint at = view->viewport()->mapTo(view, r.topLeft());
-        return Rect{at.x(), at.y(), r.width(), r.height()};
-    }
-    return {};
+    const QRect r = view->visualRect(index);
+    if (r.isEmpty())
+        return {};
+    const QPoint at = view->viewport()->mapTo(view, r.topLeft());
+    return Rect{at.x(), at.y(), r.width(), r.height()};
 }
 
 int SidewaysScroll(Control& control) {
