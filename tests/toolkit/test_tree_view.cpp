@@ -104,6 +104,27 @@ TEST_F(TreeTest, SelectingAHiddenNodeOpensItsBranchQuietly) {
     EXPECT_EQ(selections.size(), 2u);
 }
 
+// A branch the program opens or closes before it has children shows its first
+// child accordingly, and a branch emptied and filled again keeps its state.
+TEST_F(TreeTest, ABranchOpenedWhileEmptyShowsItsFirstChild) {
+    const TreeNode open = tree->AddNode(NoTreeNode, "Open", 1);
+    const TreeNode closed = tree->AddNode(NoTreeNode, "Closed", 1);
+    tree->SetExpanded(open, true);
+    tree->SetExpanded(closed, false);
+    EXPECT_TRUE(tree->IsExpanded(open));
+    const TreeNode inOpen = tree->AddNode(open, "shown", 2);
+    const TreeNode inClosed = tree->AddNode(closed, "hidden", 2);
+    window.Show();
+    EXPECT_GT(input::NodeRect(*tree, inOpen).height, 0);
+    EXPECT_EQ(input::NodeRect(*tree, inClosed).height, 0);
+
+    tree->DeleteNode(inOpen);
+    tree->SetExpanded(open, false);
+    const TreeNode again = tree->AddNode(open, "hidden now", 2);
+    EXPECT_EQ(input::NodeRect(*tree, again).height, 0) << "closed while empty stays closed";
+    EXPECT_TRUE(toggles.empty());
+}
+
 TEST_F(TreeTest, TheUsersExpandingIsReported) {
     tree->SetExpanded(mail, true);
     tree->ToggleByUser(mail);

@@ -552,6 +552,9 @@ TreeNode TreeView::AddNode(TreeNode parent, const std::string& text, int image) 
     list->push_back(place);
     ++im->count;
     im->model->endInsertRows();
+    // A branch opened while it was empty opens in the view with its first child.
+    if (row == 0 && parentPlusOne && im->nodes[parentPlusOne - 1].expanded)
+        im->tree->expand(im->model->At(parentPlusOne));
     --im->quiet;
     return im->HandleAt(place);
 }
@@ -680,7 +683,9 @@ void TreeView::SetExpanded(TreeNode node, bool expanded) {
     if (!data)
         return;
     data->expanded = expanded;
-    if (!im->tree)
+    // The view keeps a record per open branch; an empty one is opened there
+    // when it gets its first child.
+    if (!im->tree || (expanded && im->ChildList(im->PlaceOf(node) + 1).empty()))
         return;
     ++im->quiet;
     im->tree->setExpanded(im->model->At(im->PlaceOf(node) + 1), expanded);
