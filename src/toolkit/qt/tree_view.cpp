@@ -198,6 +198,8 @@ struct TreeImpl : Control::Impl {
         static const std::vector<std::uint32_t> none;
         if (parentPlusOne == 0)
             return lists[0];
+        if (parentPlusOne > nodes.size())
+            return none;
         const std::uint32_t list = nodes[parentPlusOne - 1].children;
         return list ? lists[list] : none;
     }
@@ -355,7 +357,7 @@ QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) con
 }
 
 QModelIndex TreeModel::parent(const QModelIndex& child) const {
-    if (!child.isValid())
+    if (!child.isValid() || child.internalId() >= impl_->nodes.size())
         return {};
     return At(impl_->nodes[child.internalId()].parent);
 }
@@ -368,7 +370,8 @@ int TreeModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant TreeModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid())
+    // An index the view kept past a change finds no node rather than a wrong one.
+    if (!index.isValid() || index.internalId() >= impl_->nodes.size())
         return {};
     const std::uint32_t place = static_cast<std::uint32_t>(index.internalId());
     const Node& node = impl_->nodes[place];
