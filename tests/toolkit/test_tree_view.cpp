@@ -273,6 +273,23 @@ TEST_F(TreeTest, LinesJoinTheNodesALongTitleScrollsAndNoPictureKeepsItsRoom) {
     EXPECT_GT(input::SidewaysScroll(*tree), scroll + 100) << "the whole title can be scrolled to, not cut short";
 }
 
+// Qt measures about a thousand rows to fit the column; one far below them is
+// measured when the tree scrolls to it.
+TEST_F(TreeTest, ALongTitleFarDownIsNotCutShort) {
+    for (int i = 0; i < 1500; ++i)
+        tree->AddNode(NoTreeNode, "Short " + std::to_string(i), 1);
+    std::string title;
+    for (int i = 0; i < 40; ++i)
+        title += "A long title ";
+    const TreeNode far = tree->AddNode(NoTreeNode, title, 1);
+    window.Show();
+    TestApp().ProcessMessages();
+    EXPECT_EQ(input::SidewaysScroll(*tree), 0);
+    tree->Select(far);
+    TestApp().ProcessMessages();
+    EXPECT_GT(input::SidewaysScroll(*tree), 0);
+}
+
 TEST_F(TreeTest, RightClickSelectsThenPopsUpTheMenu) {
     Menu menu(window, Menu::Kind::Popup, {"Add &Group...", "Add &Item...\tIns"});
     tree->SetPopupMenu(&menu);

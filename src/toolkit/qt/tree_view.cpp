@@ -4,10 +4,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -134,6 +136,22 @@ public:
     using QTreeView::QTreeView;
 
 protected:
+    // Qt fits the column to a thousand rows near those in view (at the bottom
+    // of a longer tree, without the last); the rows in view count in any case.
+    int sizeHintForColumn(int column) const override {
+        int width = QTreeView::sizeHintForColumn(column);
+        if (column != 0)
+            return width;
+        const int bottom = viewport()->height();
+        for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid(); index = indexBelow(index)) {
+            const QRect row = visualRect(index);
+            if (row.top() >= bottom)
+                break;
+            width = std::max(width, row.left() - columnViewportPosition(0) + sizeHintForIndex(index).width());
+        }
+        return width;
+    }
+
     void mousePressEvent(QMouseEvent* event) override {
         if (!indexAt(event->position().toPoint()).isValid()) {
             setFocus(Qt::MouseFocusReason);
@@ -488,6 +506,12 @@ TreeView::TreeView(Container& parent) : Control(&parent) {
             OnExpandCollapse(node, expanded);
         }
     };
+    // The column is fitted again as the tree scrolls, so that a long title far
+    // down a long tree is not cut short either.
+    QObject::connect(tree->verticalScrollBar(), &QScrollBar::valueChanged, guard, [raw] {
+        if (raw->tree)
+            raw->tree->header()->resizeSections(QHeaderView::ResizeToContents);
+    });
     QObject::connect(tree, &QTreeView::expanded, guard,
                      [expandedByUser](const QModelIndex& index) { expandedByUser(index, true); });
     QObject::connect(tree, &QTreeView::collapsed, guard,
