@@ -71,7 +71,11 @@ void BM_HugeTreeScrollEndToEnd(benchmark::State& state) {
         BenchApp().ProcessMessages();
     }
 }
-BENCHMARK(BM_HugeTreeScrollEndToEnd)->Args({1, kNodes})->Args({kNodes, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_HugeTreeScrollEndToEnd)
+    ->Args({1, kNodes})
+    ->Args({kNodes, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 } // namespace
 } // namespace tallykey::bench

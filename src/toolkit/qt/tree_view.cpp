@@ -367,8 +367,7 @@ QModelIndex TreeModel::At(std::uint32_t parentPlusOne) const {
 QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (column != 0 || row < 0 || parent.column() > 0)
         return {};
-    const auto& list =
-        impl_->ChildList(parent.isValid() ? static_cast<std::uint32_t>(parent.internalId()) + 1 : 0);
+    const auto& list = impl_->ChildList(parent.isValid() ? static_cast<std::uint32_t>(parent.internalId()) + 1 : 0);
     if (std::size_t(row) >= list.size())
         return {};
     return createIndex(row, 0, quintptr(list[std::size_t(row)]));
@@ -395,16 +394,13 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
     const Node& node = impl_->nodes[place];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return qt::ToQ(std::string(node.text.View()));
+    case Qt::EditRole: return qt::ToQ(std::string(node.text.View()));
     case Qt::DecorationRole: {
         QIcon icon = impl_->Icon(node.image);
         return icon.isNull() ? QVariant() : QVariant(icon);
     }
-    case qt::kTreeNodeRole:
-        return QVariant::fromValue<qulonglong>(impl_->HandleAt(place));
-    default:
-        return {};
+    case qt::kTreeNodeRole: return QVariant::fromValue<qulonglong>(impl_->HandleAt(place));
+    default: return {};
     }
 }
 
