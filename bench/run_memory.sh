@@ -38,9 +38,10 @@ make_file empty64 "b'Authorization\0' + b'2147483647\0' + bytes($((64 * M)) - 25
 make_file empty8 "b'Authorization\0' + b'2147483647\0' + bytes($((8 * M)) - 25)"
 make_file groups1m "b'Authorization\0' + b'1000000\0' + bytes(4 * 1000000)"
 make_file items1m "b'Authorization\0' + b'1\0g\0' + b'0\0' + b'1\0' + b'1000000\0' + bytes(6 * 1000000)"
-# A million open groups (each branch open but empty), and a million records of usual length
-# in ten open groups.
+# A million open groups (each branch open but empty), half a million open groups of one empty
+# item each, and a million records of usual length in ten open groups.
 make_file opengroups1m "b'Authorization\0' + b'1000000\0' + b'\0\0001\0\0' * 1000000"
+make_file pairs500k "b'Authorization\0' + b'500000\0' + (b'\0\0' + b'1\0' + b'1\0' + bytes(6)) * 500000"
 make_file records1m "b'Authorization\0' + b'10\0' + b''.join(b'Group %d\0%d\0' % (g, g) + b'1\0' + b'100000\0' + b''.join(b'Item %d.%d\0%d\0user%d@example.com\0p4ssw0rd-%d\0https://www.example.com/login\0A comment\r\non two lines\0' % (g, i, (g + i) % 51, i, i) for i in range(100000)) for g in range(10))"
 python3 -c "n = (32 << 20) // 3; open('$work/groups.json', 'w').write('{\"groups\": [' + '{},' * n + '{}]}')"
 python3 -c "n = (32 << 20) // 3; open('$work/items.json', 'w').write('{\"groups\": [{\"items\": [' + '{},' * n + '{}]}]}')"
@@ -78,6 +79,7 @@ row "program, 8 MB of empty fields" "$work/empty8.tkf" 32 100 timeout 20 @B@/tal
 row "program, 1 M groups declared (4 MB)" "$work/groups1m.tkf" 32 100 timeout 20 @B@/tallyk "$work/groups1m.tkf"
 row "program, 1 M empty items (6 MB)" "$work/items1m.tkf" 32 100 timeout 20 @B@/tallyk "$work/items1m.tkf"
 row "program, 1 M open empty groups (5 MB)" "$work/opengroups1m.tkf" 32 100 timeout 20 @B@/tallyk "$work/opengroups1m.tkf"
+row "program, 500 k open groups of one item (6 MB)" "$work/pairs500k.tkf" 32 100 timeout 20 @B@/tallyk "$work/pairs500k.tkf"
 row "program, 1 M usual records in open groups" "$work/records1m.tkf" 32 100 timeout 20 @B@/tallyk "$work/records1m.tkf"
 # Imports have no bound of their own beyond what a database may hold; shown against 8x + 64 MB.
 row "tkf import, 32 MB JSON: 11 M empty groups" "$work/groups.json" 8 64 @B@/tkf import "$work/groups.json" "$work/out.tkf" --force --new-password-fd 0
