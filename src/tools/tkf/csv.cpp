@@ -2,7 +2,8 @@
 
 namespace tkf {
 
-void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& record, int line)>& take) {
+void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& record, int line)>& take,
+             CsvDialect dialect) {
     std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     int line = 1;
     int recordLine = 1;
@@ -41,7 +42,7 @@ void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& re
         if (record.empty() && !fieldStarted)
             recordLine = line;
         const char c = text[pos];
-        if (c == '"' && !fieldStarted) {
+        if (c == '"' && !fieldStarted && dialect.quoting) {
             fieldStarted = true;
             const int startLine = line;
             ++pos;
@@ -67,11 +68,11 @@ void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& re
                 }
                 field.push_back(q);
             }
-            if (pos < text.size() && text[pos] != ',' && lineBreak(pos) == 0)
+            if (pos < text.size() && text[pos] != dialect.separator && lineBreak(pos) == 0)
                 fail("text after a closing quote");
             continue;
         }
-        if (c == ',') {
+        if (c == dialect.separator) {
             endField();
             ++pos;
             continue;

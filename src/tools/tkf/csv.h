@@ -21,11 +21,20 @@ using CsvRecord = std::vector<std::string>;
 // More fields than this in one record are not a table of logins.
 inline constexpr std::size_t MaxCsvFields = 1000;
 
+// How a table is written: the character between fields, and whether a field that begins
+// with a quote is quoted (RFC 4180). Without quoting a quote is text like any other, and
+// a record ends at the first line break (tab-separated exports that write no quoting).
+struct CsvDialect {
+    char separator = ',';
+    bool quoting = true;
+};
+
 // Hands each record to `take` with the line it starts on, one at a time, so that the
 // records are never all held at once. Throws CsvError("line N: what") for an unterminated
 // quoted field, text after a closing quote or more than MaxCsvFields fields. Empty lines
 // are skipped. A leading UTF-8 byte-order mark is skipped.
-void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& record, int line)>& take);
+void ReadCsv(std::string_view text, const std::function<void(const CsvRecord& record, int line)>& take,
+             CsvDialect dialect = {});
 
 // One record with every field quoted, ended by CRLF.
 void AppendCsvRecord(std::string& out, const CsvRecord& record);

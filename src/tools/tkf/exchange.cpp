@@ -1,5 +1,6 @@
 #include "tools/tkf/exchange.h"
 
+#include "tools/tkf/bitwarden_json.h"
 #include "tools/tkf/csv.h"
 #include "tools/tkf/json.h"
 #include "toolkit/ansi_text.h"
@@ -16,24 +17,8 @@ using tallykey::TItem;
 
 namespace {
 
-constexpr std::int32_t DefaultItemIcon = 17; // what Add Item presets
-constexpr std::int32_t DefaultGroupIcon = 0;
-
 std::string Utf8(std::string_view ansi, int codePage) {
     return toolkit::AnsiToUtf8(ansi, codePage);
-}
-
-// The program's edit boxes break lines at CR LF; a bare LF from hand-written input is
-// made one so that the comment shows its lines.
-std::string CommentLines(std::string text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
-            out.push_back('\r');
-        out.push_back(text[i]);
-    }
-    return out;
 }
 
 // Length of the UTF-8 sequence that starts with `lead` (the text is known to be UTF-8).
@@ -80,6 +65,17 @@ std::string Printable(std::string text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = '?';
     return text;
+}
+
+std::string CommentLines(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out.push_back('\r');
+        out.push_back(text[i]);
+    }
+    return out;
 }
 
 std::string TextConversion::ToAnsi(const std::string& utf8, const std::string& where, bool secret) {
@@ -165,6 +161,8 @@ TextWriter::TextWriter(TextForm form, int codePage, bool reveal, Output out)
         buffer_ = "{\n \"groups\": [";
     else if (form_ == TextForm::Csv)
         AppendCsvRecord(buffer_, {"Group", "Title", "Username", "Password", "URL", "Notes"});
+    else if (form_ == TextForm::BitwardenJson)
+        BeginBitwardenJson(buffer_);
 }
 
 void TextWriter::Flush(bool always) {
@@ -197,6 +195,9 @@ void TextWriter::Group(const TGroup& group, std::size_t items) {
         break;
     case TextForm::Csv:
         groupTitle_ = Utf8(group.Title, codePage_);
+        break;
+    case TextForm::BitwardenJson:
+        folders_.push_back(Utf8(group.Title, codePage_));
         break;
     }
     Flush(false);
@@ -265,8 +266,14 @@ void TextWriter::Item(const TItem& item) {
                               Utf8(item.Password, codePage_), Utf8(item.WebLink, codePage_),
                               Utf8(item.Comment, codePage_)});
         break;
+    case TextForm::BitwardenJson:
+        AppendBitwardenItem(out, folders_.size() - 1, allItems_, Utf8(item.Title, codePage_),
+                            Utf8(item.Login, codePage_), Utf8(item.Password, codePage_),
+                            Utf8(item.WebLink, codePage_), Utf8(item.Comment, codePage_));
+        break;
     }
     ++itemsDone_;
+    ++allItems_;
     Flush(false);
 }
 
@@ -275,6 +282,8 @@ void TextWriter::Finish() {
         buffer_ += "(no groups)\n";
     else if (form_ == TextForm::Json)
         buffer_ += groups_ == 0 ? "]\n}\n" : "\n ]\n}\n";
+    else if (form_ == TextForm::BitwardenJson)
+        EndBitwardenJson(buffer_, folders_, allItems_);
     Flush(true);
 }
 
@@ -290,38 +299,29 @@ std::string WriteText(const TDatabase& db, TextForm form, int codePage, bool rev
     return text;
 }
 
+std::string ImportLimits::AddGroup(const std::string& title) {
+    if (++groups_ > tallykey::MaxGroups)
+        return "more than the " + std::to_string(tallykey::MaxGroups) + " groups a database may hold";
+    return AddBytes(title.size() + 16);
+}
+
+std::string ImportLimits::AddItem(const TItem& item) {
+    if (++items_ > tallykey::MaxItems)
+        return "more than the " + std::to_string(tallykey::MaxItems) + " items a database may hold";
+    return AddBytes(item.Title.size() + item.Login.size() + item.Password.size() + item.WebLink.size() +
+                    item.Comment.size() + 17);
+}
+
+// Each field's terminator and decimal numbers at their longest.
+std::string ImportLimits::AddBytes(std::uint64_t bytes) {
+    bytes_ += bytes;
+    if (bytes_ > tallykey::MaxPlaintextSize)
+        return "the database would be larger than the " + std::to_string(tallykey::MaxPlaintextSize) +
+               " bytes a database may hold";
+    return {};
+}
+
 namespace {
-
-// What an import may build: no more than a database file may hold, so that any input
-// gives a file the program can open, and memory stays in proportion to the input.
-class Limits {
-public:
-    // Each returns what is wrong, or an empty text.
-    std::string AddGroup(const std::string& title) {
-        if (++groups_ > tallykey::MaxGroups)
-            return "more than the " + std::to_string(tallykey::MaxGroups) + " groups a database may hold";
-        return AddBytes(title.size() + 16);
-    }
-    std::string AddItem(const TItem& item) {
-        if (++items_ > tallykey::MaxItems)
-            return "more than the " + std::to_string(tallykey::MaxItems) + " items a database may hold";
-        return AddBytes(item.Title.size() + item.Login.size() + item.Password.size() +
-                        item.WebLink.size() + item.Comment.size() + 17);
-    }
-
-private:
-    // Each field's terminator and decimal numbers at their longest.
-    std::string AddBytes(std::uint64_t bytes) {
-        bytes_ += bytes;
-        if (bytes_ > tallykey::MaxPlaintextSize)
-            return "the database would be larger than the " + std::to_string(tallykey::MaxPlaintextSize) +
-                   " bytes a database may hold";
-        return {};
-    }
-    std::size_t groups_ = 0;
-    std::size_t items_ = 0;
-    std::uint64_t bytes_ = 0;
-};
 
 using Kind = JsonReader::Kind;
 
@@ -363,7 +363,7 @@ void Once(JsonReader& json, unsigned& seen, unsigned bit, const std::string& whe
 TDatabase ImportJson(std::string_view text, TextConversion& conversion) {
     CheckUtf8(text);
     TDatabase db;
-    Limits limits;
+    ImportLimits limits;
     try {
         JsonReader json(text);
         Need(json, Kind::Object, "the document");
@@ -453,76 +453,6 @@ TDatabase ImportJson(std::string_view text, TextConversion& conversion) {
     } catch (const JsonError& e) {
         throw ImportError(e.what());
     }
-    conversion.Finish();
-    return db;
-}
-
-TDatabase ImportCsv(std::string_view text, TextConversion& conversion) {
-    CheckUtf8(text);
-    const char* const names[] = {"group", "title", "username", "password", "url", "notes"};
-    constexpr int kPasswordColumn = 3;
-    CsvRecord header;
-    int column[6] = {-1, -1, -1, -1, -1, -1};
-    TDatabase db;
-    Limits limits;
-    std::map<std::string, int> groupIndex;
-    const auto take = [&](const CsvRecord& rec, int line) {
-        const std::string at = "line " + std::to_string(line);
-        if (header.empty()) {
-            header = rec;
-            for (std::size_t c = 0; c < header.size(); ++c) {
-                const std::string name = Lower(header[c]);
-                for (int n = 0; n < 6; ++n) {
-                    if (name != names[n])
-                        continue;
-                    // Two columns for one field: which one is meant is not clear.
-                    if (column[n] >= 0)
-                        throw ImportError(at + ", column " + std::to_string(c + 1) + ": a second \"" +
-                                          header[c] + "\" column (the first is column " +
-                                          std::to_string(column[n] + 1) + ")");
-                    column[n] = static_cast<int>(c);
-                }
-            }
-            if (column[0] < 0 || column[1] < 0)
-                throw ImportError("the header has no \"Group\" or no \"Title\" column");
-            return;
-        }
-        if (rec.size() != header.size())
-            throw ImportError(at + ": " + std::to_string(rec.size()) + " fields, the header has " +
-                              std::to_string(header.size()));
-        const auto field = [&](int n) {
-            return column[n] < 0 ? std::string()
-                                 : conversion.ToAnsi(rec[column[n]], at + " (" + header[column[n]] + ")",
-                                                     n == kPasswordColumn);
-        };
-        const std::string groupTitle = field(0);
-        auto found = groupIndex.find(groupTitle);
-        if (found == groupIndex.end()) {
-            const std::string over = limits.AddGroup(groupTitle);
-            if (!over.empty())
-                throw ImportError(at + ": " + over);
-            tallykey::AppendGroup(db, groupTitle, DefaultGroupIcon);
-            found = groupIndex.emplace(groupTitle, static_cast<int>(db.Groups.size()) - 1).first;
-        }
-        TItem item;
-        item.Title = field(1);
-        item.Login = field(2);
-        item.Password = field(3);
-        item.WebLink = field(4);
-        item.Comment = CommentLines(field(5));
-        item.Icon = DefaultItemIcon;
-        const std::string over = limits.AddItem(item);
-        if (!over.empty())
-            throw ImportError(at + ": " + over);
-        db.Items[found->second].push_back(std::move(item));
-    };
-    try {
-        ReadCsv(text, take);
-    } catch (const CsvError& e) {
-        throw ImportError(e.what());
-    }
-    if (header.empty())
-        throw ImportError("no header line (expected \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\")");
     conversion.Finish();
     return db;
 }

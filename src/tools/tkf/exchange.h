@@ -34,7 +34,8 @@ Format DetectFormat(std::string_view path, std::string_view content);
 //   "password", "weblink", "comment"}]}]}, indented by one space per level.
 // Csv: header "Group","Title","Username","Password","URL","Notes", then one record per
 //   item. CSV has no place for icons, branch states or groups without items.
-enum class TextForm { Show, Json, Csv };
+// BitwardenJson: Bitwarden's unencrypted export (see bitwarden_json.h).
+enum class TextForm { Show, Json, Csv, BitwardenJson };
 
 class TextWriter final : public tallykey::PlaintextVisitor {
 public:
@@ -55,6 +56,8 @@ private:
     std::size_t groups_ = 0;
     std::size_t itemsLeft_ = 0;
     std::size_t itemsDone_ = 0;
+    std::vector<std::string> folders_; // UTF-8 group titles, written after the items (BitwardenJson)
+    std::size_t allItems_ = 0;
 };
 
 // The whole text at once (tests and small databases).
@@ -84,15 +87,34 @@ private:
     std::vector<std::string> replaced_;
 };
 
-// Both throw ImportError with a message that names the place of the problem; texts must
-// be UTF-8 and are converted by `conversion` (which has been finished when they return).
-// JSON: missing keys take defaults (texts empty, group icon 0, item icon 17, expanded
-// true); unknown keys and wrong types are errors.
-// CSV: columns are found by their header names (case does not matter, unknown columns are
-// ignored, "Group" and "Title" are needed); groups are made in the order of their first
-// appearance, open, with icon 0; items get icon 17.
+// What an import may build: no more than a database file may hold, so that any input
+// gives a file the program can open, and memory stays in proportion to the input. Each
+// returns what is wrong, or an empty text.
+class ImportLimits {
+public:
+    std::string AddGroup(const std::string& title);
+    std::string AddItem(const tallykey::TItem& item);
+    std::string AddBytes(std::uint64_t bytes);
+
+private:
+    std::size_t groups_ = 0;
+    std::size_t items_ = 0;
+    std::uint64_t bytes_ = 0;
+};
+
+inline constexpr std::int32_t DefaultItemIcon = 17; // what Add Item presets
+inline constexpr std::int32_t DefaultGroupIcon = 0;
+
+// The program's edit boxes break lines at CR LF; a bare LF from other programs is made
+// one so that the comment shows its lines.
+std::string CommentLines(std::string text);
+
+// Throws ImportError with a message that names the place of the problem; texts must be
+// UTF-8 and are converted by `conversion` (which has been finished when it returns).
+// Missing keys take defaults (texts empty, group icon 0, item icon 17, expanded true);
+// unknown keys and wrong types are errors. (CSV and other managers' exports: see
+// import_presets.h.)
 tallykey::TDatabase ImportJson(std::string_view text, TextConversion& conversion);
-tallykey::TDatabase ImportCsv(std::string_view text, TextConversion& conversion);
 
 // `text` with each control character as "?", for a terminal that the text must not drive.
 std::string Printable(std::string text);

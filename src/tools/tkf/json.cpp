@@ -192,6 +192,13 @@ bool JsonReader::Bool() {
     Fail("expected true or false");
 }
 
+void JsonReader::Null() {
+    SkipSpace();
+    mark_ = pos_;
+    if (!Literal("null"))
+        Fail("expected null");
+}
+
 void JsonReader::End() {
     SkipSpace();
     mark_ = pos_;

@@ -36,6 +36,7 @@ public:
     std::string String();
     std::string Number(); // as written, so that integers stay exact
     bool Bool();
+    void Null();
     void End(); // nothing but white space may follow the document
 
     // Points at the start of the key or value read or peeked last.

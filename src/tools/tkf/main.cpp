@@ -8,6 +8,7 @@
 #include "editors/password_generator.h"
 #include "tools/tkf/exchange.h"
 #include "tools/tkf/lookup.h"
+#include "tools/tkf/import_presets.h"
 #include "tools/tkf/password_input.h"
 #include "toolkit/ansi_text.h"
 
@@ -52,6 +53,8 @@ enum OptionBit : unsigned {
     OptReplaceUnmappable = 1u << 6,
     OptField = 1u << 7,
     OptLength = 1u << 8,
+    OptFrom = 1u << 9,
+    OptDropExtra = 1u << 10,
 };
 
 struct OptionInfo {
@@ -62,7 +65,18 @@ struct OptionInfo {
 
 const OptionInfo kOptions[] = {
     {OptReveal, "--reveal", "show: print the passwords too"},
-    {OptFormat, "--format json|csv", "export: required; import: overrides the detection"},
+    {OptFormat, "--format json|csv|bitwarden-json",
+     "export: required (bitwarden-json: Bitwarden's unencrypted\n"
+     "JSON, without icons); import: json or csv, overrides the\n"
+     "detection"},
+    {OptFrom, "--from SOURCE",
+     "import: read INPUT as an export of SOURCE: keepassxc,\n"
+     "bitwarden, chrome, firefox, 1password, passwordsafe or\n"
+     "tallykey (default: recognised from the header or keys)"},
+    {OptDropExtra, "--drop-extra",
+     "import: leave out the fields that have no place (TOTP, further\n"
+     "URIs, custom fields, ...) instead of appending them to the\n"
+     "comment as \"Name: value\" lines"},
     {OptForce, "--force", "import: replace OUT.tkf if it exists"},
     {OptPasswordFd, "--password-fd N",
      "read the file's password from descriptor N: its first line,\n"
@@ -100,13 +114,18 @@ const CommandInfo kCommands[] = {
      "print one field of the item TITLE in the group GROUP (the\n"
      "password unless --field names another)",
      OptField | OptPasswordFd | OptCodePage},
-    {"export", "FILE --format F", "write FILE's contents to standard output as F: json or csv",
+    {"export", "FILE --format F",
+     "write FILE's contents to standard output as F: json, csv or\n"
+     "bitwarden-json",
      OptFormat | OptPasswordFd | OptCodePage},
     {"import", "INPUT OUT.tkf",
-     "make the database OUT.tkf from a JSON or CSV file (the format\n"
+     "make the database OUT.tkf from a JSON or CSV file: tkf's\n"
+     "own export or another manager's (see --from); the format\n"
      "is taken from --format, INPUT's extension or its content;\n"
-     "INPUT \"-\" is standard input)",
-     OptFormat | OptForce | OptPasswordFd | OptNewPasswordFd | OptCodePage | OptReplaceUnmappable},
+     "INPUT \"-\" is standard input. A summary goes to standard\n"
+     "error",
+     OptFormat | OptForce | OptPasswordFd | OptNewPasswordFd | OptCodePage | OptReplaceUnmappable | OptFrom |
+         OptDropExtra},
     {"check", "FILE",
      "only test the password: exit 0 right, 2 wrong, 3 damaged\n"
      "file, 1 cannot read the file",
@@ -187,6 +206,8 @@ struct Options {
     bool reveal = false;
     bool force = false;
     bool replaceUnmappable = false;
+    bool dropExtra = false;
+    std::optional<tkf::Source> from;
     std::optional<std::string> format;
     std::optional<tkf::Field> field;
     std::optional<int> length;
@@ -262,8 +283,18 @@ Options Parse(int argc, char** argv) {
         } else if (arg == "--format") {
             o.format = value();
             o.used |= OptFormat;
-            if (*o.format != "json" && *o.format != "csv")
-                throw UsageError("--format is json or csv, not \"" + *o.format + "\"");
+            if (*o.format != "json" && *o.format != "csv" && *o.format != "bitwarden-json")
+                throw UsageError("--format is json, csv or bitwarden-json, not \"" + *o.format + "\"");
+        } else if (arg == "--from") {
+            const std::string source = value();
+            o.from = tkf::SourceByName(source);
+            o.used |= OptFrom;
+            if (!o.from)
+                throw UsageError("--from is keepassxc, bitwarden, chrome, firefox, 1password, passwordsafe or "
+                                 "tallykey, not \"" + source + "\"");
+        } else if (arg == "--drop-extra") {
+            o.dropExtra = true;
+            o.used |= OptDropExtra;
         } else if (arg == "--field") {
             const std::string name = value();
             o.field = tkf::FieldNamed(name);
@@ -521,8 +552,11 @@ int Run(const Options& o) {
     if (command == "export") {
         NeedFiles(o, 1, "one database file");
         if (!o.format)
-            throw UsageError("export needs --format json or --format csv");
-        WriteTextOf(o.files[0], passwords, *o.format == "json" ? tkf::TextForm::Json : tkf::TextForm::Csv,
+            throw UsageError("export needs --format json, --format csv or --format bitwarden-json");
+        WriteTextOf(o.files[0], passwords,
+                    *o.format == "json"  ? tkf::TextForm::Json
+                    : *o.format == "csv" ? tkf::TextForm::Csv
+                                         : tkf::TextForm::BitwardenJson,
                     codePage, false);
         return ExitOk;
     }
@@ -545,6 +579,8 @@ int Run(const Options& o) {
         const std::string& output = o.files[1];
         if (!o.force && ::access(output.c_str(), F_OK) == 0)
             throw Failure(ExitFailure, output + ": exists; add --force to replace it");
+        if (o.format == "bitwarden-json")
+            throw UsageError("import reads Bitwarden's JSON with --format json (or --from bitwarden)");
         // A new password on standard input comes before the data that follows it there;
         // its line is read without taking any of the data.
         std::optional<tallykey::SecretText> password;
@@ -555,8 +591,9 @@ int Run(const Options& o) {
                                             : tkf::DetectFormat(input == "-" ? "" : input, text);
         TDatabase db;
         tkf::TextConversion conversion(codePage, o.replaceUnmappable);
+        tkf::ImportSummary summary;
         try {
-            db = format == tkf::Format::Json ? tkf::ImportJson(text, conversion) : tkf::ImportCsv(text, conversion);
+            db = tkf::ImportText(text, format, conversion, {o.from, o.dropExtra}, summary);
         } catch (const tkf::ImportError& e) {
             throw Failure(ExitFailure, Lines(input + ": ", e.what()));
         }
@@ -573,6 +610,7 @@ int Run(const Options& o) {
         for (const std::string& field : conversion.Replaced())
             std::cerr << "tkf: " << input << ": " << field << ": characters that code page " << codePage
                       << " cannot hold were stored as \"?\"\n";
+        std::cerr << Lines("tkf: " + input + ": ", summary.Text()) << "\n";
         return ExitOk;
     }
     if (command == "passwd") {
