@@ -185,8 +185,8 @@ TEST_F(Tkf, CsvExportAndImport) {
               "\"\xd0\xb8\xd0\xb2\xd0\xb0\xd0\xbd\",\"\xd0\xa1\xd0\xb5\xd0\xba\xd1\x80\xd0\xb5\xd1\x82" "42\","
               "\"mail.example.ru\",\"\xd0\xb4\xd0\xb2\xd0\xb5\r\n\xd1\x81\xd1\x82\xd1\x80\xd0\xbe\xd0\xba\xd0\xb8\"\r\n");
 
-    // Quotes, commas and line breaks survive; columns are found by name; groups are made
-    // in order of first appearance.
+    // Quotes, commas and line breaks survive; columns are found by name, an unknown one is
+    // appended to the comment; groups are made in order of first appearance.
     const std::string csv =
         "\xEF\xBB\xBFTitle,Extra,group,Password,Username,URL,Notes\n"
         "a,x,Web,\"p,\"\"q\"\"\",me,http://a,\"two\nlines\"\n"
@@ -202,7 +202,7 @@ TEST_F(Tkf, CsvExportAndImport) {
     EXPECT_LT(o.out.find("\"title\": \"Web\""), o.out.find("\"title\": \"Mail\""));
     EXPECT_LT(o.out.find("\"title\": \"c\""), o.out.find("\"title\": \"Mail\""));
     EXPECT_NE(o.out.find("\"password\": \"p,\\\"q\\\"\""), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("\"comment\": \"two\\r\\nlines\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"comment\": \"two\\r\\nlines\\r\\nExtra: x\""), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("\"icon\": 17"), std::string::npos);
 
     // Line breaks of a lone CR, as old Mac programs write them, end records as well.
@@ -379,7 +379,9 @@ TEST_F(Tkf, ImportNamesOrReplacesEveryUnfitField) {
                          "tkf: " +
                          Path("in.json") +
                          ": groups[0].items[0].comment: characters that code page 1252 "
-                         "cannot hold were stored as \"?\"\n");
+                         "cannot hold were stored as \"?\"\n"
+                         "tkf: " +
+                         Path("in.json") + ": JSON: 1 group and 1 item made\n");
     o = Run({"export", Path("out.tkf"), "--format", "json", "--password-fd", "0", "--codepage", "1252"}, "pw\n");
     EXPECT_NE(o.out.find("\"title\": \"??????, ???. ??? ??????\""), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("\"title\": \"caf\xc3\xa9\""), std::string::npos) << o.out;

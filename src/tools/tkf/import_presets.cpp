@@ -163,14 +163,17 @@ bool HasColumns(const Preset& preset, const std::vector<std::string>& lowerHeade
     return true;
 }
 
-std::vector<std::string> HeaderOf(std::string_view text, CsvDialect dialect) {
+// The header's names in lower case; what is wrong with it as a table goes to `error`.
+std::vector<std::string> HeaderOf(std::string_view text, CsvDialect dialect, std::string& error) {
     std::vector<std::string> header;
     try {
         ReadCsv(text, [&header](const CsvRecord& record, int) {
             if (header.empty())
                 header = record;
         }, dialect);
-    } catch (const CsvError&) {
+    } catch (const CsvError& e) {
+        error = e.what();
+        header.clear();
     }
     for (std::string& name : header)
         name = Lower(name);
@@ -187,11 +190,15 @@ Layout Recognise(std::string_view text, const std::optional<Source>& from) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
     const std::string_view firstLine = text.substr(0, text.find_first_of("\r\n"));
+    std::string commaError; // what is wrong with the header as comma-separated values
     for (const char separator : {',', ';', '\t'}) {
         for (const bool quoting : {true, false}) {
             if (!quoting && separator != '\t')
                 continue;
-            const std::vector<std::string> header = HeaderOf(firstLine, {separator, quoting});
+            std::string error;
+            const std::vector<std::string> header = HeaderOf(firstLine, {separator, quoting}, error);
+            if (separator == ',')
+                commaError = error;
             for (const Preset& preset : Presets()) {
                 if ((from && preset.source != *from) || preset.tabOnly != (separator == '\t' && !quoting))
                     continue;
@@ -204,13 +211,17 @@ Layout Recognise(std::string_view text, const std::optional<Source>& from) {
         for (const Preset& preset : Presets()) {
             if (preset.source != *from)
                 continue;
-            std::string missing;
-            HasColumns(preset, HeaderOf(firstLine, {preset.tabOnly ? '\t' : ',', !preset.tabOnly}), &missing);
+            std::string missing, error;
+            HasColumns(preset, HeaderOf(firstLine, {preset.tabOnly ? '\t' : ',', !preset.tabOnly}, error), &missing);
+            if (!error.empty())
+                throw ImportError(error);
             throw ImportError(std::string("line 1: not the header of a ") + preset.what + " export: no \"" +
                               missing + "\" column" + (preset.tabOnly ? " (columns separated by tabs)" : ""));
         }
         throw ImportError("line 1: not the header of an export that is read as a table (see --from)");
     }
+    if (!commaError.empty())
+        throw ImportError(commaError);
     throw ImportError("line 1: the header has no \"Group\" or no \"Title\" column, nor is it the header of an "
                       "export of KeePassXC, Bitwarden, Chrome, Firefox, 1Password or Password Safe (see --from)");
 }
