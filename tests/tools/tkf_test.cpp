@@ -390,6 +390,205 @@ TEST_F(Tkf, ImportNamesOrReplacesEveryUnfitField) {
     EXPECT_NE(o.out.find("\"comment\": \"x\\r\\n?\""), std::string::npos) << o.out;
 }
 
+// Other managers' exports, written from their documented layouts, imported as a user
+// would: every field lands where it belongs, what has no place is appended to the
+// comment under its name, and the same with either code page that holds the texts.
+TEST_F(Tkf, ImportsTheExportsOfOtherManagers) {
+    const std::string header = "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n";
+    struct Case {
+        const char* file;
+        const char* summary; // the first line after "tkf: FILE: "
+        std::string csv;     // tkf's own CSV export of the result, after its header
+    } cases[] = {
+        {"chrome.csv", "Chrome CSV: 1 group and 3 items made",
+         "\"Chrome\",\"accounts.example.com\",\"j\xc3\xbcrgen@example.com\",\"pa,ss\"\"w\xc3\xb6rd\","
+         "\"https://accounts.example.com/signin?continue=1\",\"\"\r\n"
+         "\"Chrome\",\"m\xc3\xbcnchen.example.de\",\"anna\",\"geheim\xe2\x82\xac\",\"https://m\xc3\xbcnchen.example.de/"
+         "login\",\"first line\r\nsecond line, with a comma\"\r\n"
+         "\"Chrome\",\"shop.example.org\",\"\",\"\",\"http://user@shop.example.org:8080/cart\",\"\"\r\n"},
+        {"firefox.csv", "Firefox CSV: 1 group and 2 items made",
+         "\"Firefox\",\"www.example.com\",\"zo\xc3\xab\",\"s3cr\"\"et\",\"https://www.example.com\",\"Form action "
+         "origin: https://www.example.com\r\nCreated (ms since 1970): 1589617814635\r\nLast used (ms since 1970): "
+         "1589710449871\r\nPassword changed (ms since 1970): 1589617846802\"\r\n"
+         "\"Firefox\",\"intranet.example.net\",\"admin\",\"\",\"https://intranet.example.net:8443\",\"HTTP realm: "
+         "Intranet, Zone 2\r\nCreated (ms since 1970): 1600000000000\"\r\n"},
+        {"bitwarden.csv", "Bitwarden CSV: 3 groups and 3 items made",
+         "\"Social\",\"Twitter\",\"me@example.com\",\"p\xc3\xa4ssword\",\"https://twitter.com\",\"Notes, with "
+         "\"\"quotes\"\"\r\nand two lines\r\nFavorite: 1\r\nPIN: 1234\r\nRecovery: alpha beta\r\nURI: "
+         "https://x.com\r\nTOTP: otpauth://totp/Twitter:me?secret=JBSWY3DPEHPK3PXP\"\r\n"
+         "\"Bitwarden\",\"Wi-Fi at home\",\"\",\"\",\"\",\"SSID: Heim\r\nKey: 12345678\"\r\n"
+         "\"Work/Servers\",\"git.example.com\",\"dev\",\"\",\"https://git.example.com/\",\"\"\r\n"},
+        {"bitwarden.json", "Bitwarden JSON: 4 groups and 4 items made",
+         "\"Social\",\"Mastodon, social\",\"me@example.com\",\"p\xc3\xa4ss,word\",\"https://mastodon.example/@me\","
+         "\"Two lines\r\nwith \"\"quotes\"\" and \xc3\xbcmlauts\r\nrevisionDate: 2024-05-01T08:00:00.000Z\r\n"
+         "creationDate: 2024-04-01T08:00:00.000Z\r\nFavorite: yes\r\nPIN: 1234\r\nURI: https://m.example\r\n"
+         "TOTP: JBSWY3DPEHPK3PXP\"\r\n"
+         "\"Work/Servers\",\"git.example.com\",\"dev\",\"\",\"https://git.example.com/login\",\"revisionDate: "
+         "2024-05-03T08:00:00.000Z\r\ncreationDate: 2024-05-03T08:00:00.000Z\"\r\n"
+         "\"Bitwarden\",\"Wi-Fi at home\",\"\",\"\",\"\",\"SSID: Heim\r\nrevisionDate: 2024-05-02T08:00:00.000Z\r\n"
+         "creationDate: 2024-05-02T08:00:00.000Z\"\r\n"
+         "\"Bitwarden\",\"Visa\",\"\",\"\",\"\",\"revisionDate: 2024-05-04T08:00:00.000Z\r\ncreationDate: "
+         "2024-05-04T08:00:00.000Z\r\ncard.cardholderName: J\xc3\xbcrgen Example\r\ncard.brand: Visa\r\n"
+         "card.number: 4111111111111111\r\ncard.expMonth: 12\r\ncard.expYear: 2030\r\ncard.code: 123\"\r\n"},
+        {"1password.csv", "1Password CSV: 1 group and 2 items made",
+         "\"1Password\",\"Bank \xc3\x96sterreich\",\"kunde42\",\"x,y\"\"z\",\"https://banking.example.at\","
+         "\"Kontonummer: 123\r\nIBAN folgt\r\nOTPAuth: otpauth://totp/Bank?secret=GEZDGNBV\r\nFavorite: true\r\n"
+         "Tags: finance,important\"\r\n"
+         "\"1Password\",\"Forum\",\"guest\",\"\",\"\",\"\"\r\n"},
+        {"passwordsafe.txt", "Password Safe text: 3 groups and 3 items made",
+         "\"Finance/Banks\",\"Sparkasse\",\"max\",\"pass word\",\"https://sparkasse.example.de\",\"Line one\r\n"
+         "Line two with \"\"quotes\"\" \r\nthird, with comma\r\nCreated Time: 2023/01/15 10:00:00\r\ne-mail: "
+         "max@example.de\"\r\n"
+         "\"Password Safe\",\"TopLevel\",\"bob\",\"p@ss\",\"\",\"\"\r\n"
+         "\"Web\",\"example.com\",\"alice\",\"x\"\"y\",\"\",\"caf\xc3\xa9\"\r\n"},
+        {"keepassxc.csv", "KeePassXC CSV: 2 groups and 2 items made",
+         "\"Passwords\",\"Root entry\",\"root\",\"pw\",\"\",\"Last Modified: 2024-03-01T10:00:00Z\r\nCreated: "
+         "2024-03-01T10:00:00Z\"\r\n"
+         "\"Passwords/Privat/Sub, level\",\"B\xc3\xbc" "cherei\",\"leser\",\"a\"\"b,c\",\"https://bib.example.de\","
+         "\"Zeile 1\r\nZeile 2\r\nTOTP: otpauth://totp/Bib?secret=JBSWY3DPEHPK3PXP&period=30&digits=6\r\n"
+         "Last Modified: 2024-03-02T11:00:00Z\r\nCreated: 2024-01-01T09:00:00Z\"\r\n"},
+    };
+    for (const Case& c : cases) {
+        for (const char* codePage : {"65001", "1252"}) {
+            SCOPED_TRACE(std::string(c.file) + " in code page " + codePage);
+            const std::string input = kData + "/imports/" + c.file;
+            Outcome o = Run({"import", input, Path("out.tkf"), "--force", "--new-password-fd", "0", "--codepage",
+                             codePage},
+                            "pw\n");
+            ASSERT_EQ(o.code, 0) << o.err;
+            EXPECT_EQ(o.err.rfind("tkf: " + input + ": " + c.summary + "\n", 0), 0u) << o.err;
+            o = Run({"export", Path("out.tkf"), "--format", "csv", "--password-fd", "0", "--codepage", codePage},
+                    "pw\n");
+            ASSERT_EQ(o.code, 0) << o.err;
+            EXPECT_EQ(o.out, header + c.csv);
+        }
+    }
+
+    // Folders come in the order the export lists them, an empty one too; entries without
+    // a folder come after them.
+    Outcome o = Run({"import", kData + "/imports/bitwarden.json", Path("bw.tkf"), "--new-password-fd", "0"}, "\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    o = Run({"show", Path("bw.tkf"), "--password-fd", "0"}, "\n");
+    std::vector<std::string> groups;
+    std::istringstream lines(o.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" (icon 0, open)") != std::string::npos)
+            groups.push_back(line.substr(0, line.find(" (icon")));
+    EXPECT_EQ(groups, (std::vector<std::string>{"Social", "Work/Servers", "Empty folder", "Bitwarden"}));
+}
+
+// The summary names every field appended or left out, never a value; --from forces a
+// layout; comma, semicolon or tab and every kind of line end are read alike.
+TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
+    const std::string bitwarden = kData + "/imports/bitwarden.csv";
+    Outcome o = Run({"import", bitwarden, Path("drop.tkf"), "--drop-extra", "--new-password-fd", "0"}, "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.err, "tkf: " + bitwarden + ": Bitwarden CSV: 3 groups and 3 items made\n" + "tkf: " + bitwarden +
+                         ": left out, by name (items): Favorite (1), PIN (1), Recovery (1), URI (1), TOTP (1)\n");
+    o = Run({"export", Path("drop.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n");
+    EXPECT_NE(o.out.find(",\"Notes, with \"\"quotes\"\"\r\nand two lines\"\r\n"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("JBSWY3DPEHPK3PXP"), std::string::npos) << o.out;
+    o = Run({"import", bitwarden, Path("keep.tkf"), "--new-password-fd", "0"}, "pw\n");
+    for (const char* value : {"JBSWY3DPEHPK3PXP", "1234", "x.com", "alpha"})
+        EXPECT_EQ(o.err.find(value), std::string::npos) << value << "\n" << o.err;
+
+    // One table in three spellings: the same entries.
+    const std::string rows[] = {"name", "url", "username", "password", "note", "Caf\xc3\xa9", "https://a.example/",
+                                "me", "p;w,\"x\"", "two\nlines", "", "http://b.example", "", "", ""};
+    const auto table = [&rows](char separator, const std::string& lineEnd) {
+        std::string text = "\xEF\xBB\xBF";
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 5; ++c) {
+                std::string field = rows[r * 5 + c];
+                if (field.find_first_of(";,\"\n") != std::string::npos) {
+                    std::string quoted = "\"";
+                    for (const char ch : field)
+                        quoted += ch == '"' ? std::string("\"\"") : ch == '\n' ? lineEnd : std::string(1, ch);
+                    field = quoted + "\"";
+                }
+                text += (c == 0 ? "" : std::string(1, separator)) + field;
+            }
+            text += lineEnd;
+        }
+        return text;
+    };
+    std::string first;
+    for (const auto& [separator, lineEnd] : std::vector<std::pair<char, std::string>>{
+             {',', "\n"}, {';', "\r\n"}, {'\t', "\r"}, {',', "\r"}}) {
+        SCOPED_TRACE(std::string("separator ") + separator);
+        Spit(Path("t.csv"), table(separator, lineEnd));
+        o = Run({"import", Path("t.csv"), Path("t.tkf"), "--force", "--new-password-fd", "0"}, "pw\n");
+        ASSERT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.err.rfind("tkf: " + Path("t.csv") + ": Chrome CSV: 1 group and 2 items made", 0), 0u) << o.err;
+        o = Run({"export", Path("t.tkf"), "--format", "json", "--password-fd", "0"}, "pw\n");
+        if (first.empty())
+            first = o.out;
+        EXPECT_EQ(o.out, first);
+    }
+    EXPECT_NE(first.find("\"password\": \"p;w,\\\"x\\\"\""), std::string::npos) << first;
+    EXPECT_NE(first.find("\"comment\": \"two\\r\\nlines\""), std::string::npos) << first;
+    EXPECT_NE(first.find("\"title\": \"b.example\""), std::string::npos) << first;
+
+    // An older KeePassXC writes tkf's own six columns: forced, the entries without a group
+    // go to the source's group instead of a group without a title.
+    Spit(Path("k.csv"), "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\n\"\",\"a\",\"\",\"\",\"\",\"\"\n");
+    o = Run({"import", Path("k.csv"), Path("k.tkf"), "--from", "keepassxc", "--new-password-fd", "0"}, "pw\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    o = Run({"export", Path("k.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n");
+    EXPECT_NE(o.out.find("\r\n\"KeePassXC\",\"a\","), std::string::npos) << o.out;
+
+    struct Refused {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    } refused[] = {
+        {{kData + "/imports/firefox.csv", "--from", "chrome"}, 1, "line 1: not the header of a Chrome CSV export: no \"name\" column"},
+        {{kData + "/imports/bitwarden.json", "--from", "tallykey"}, 1, "unknown key \"encrypted\""},
+        {{kData + "/imports/chrome.csv", "--from", "lastpass"}, 64, "--from is keepassxc, bitwarden"},
+        {{kData + "/imports/bitwarden-encrypted.json"}, 1, "an encrypted Bitwarden export"},
+        {{kData + "/imports/bitwarden-encrypted.json", "--from", "bitwarden"}, 1, "export the vault again"},
+        {{kData + "/imports/chrome.csv", "--format", "bitwarden-json"}, 64, "--format json (or --from bitwarden)"},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.message);
+        std::vector<std::string> args{"import"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        args.insert(args.end(), {Path("no.tkf"), "--new-password-fd", "0"});
+        ExpectOneErrorLine(Run(args, "pw\n"), r.code, r.message);
+        EXPECT_FALSE(fs::exists(Path("no.tkf")));
+    }
+}
+
+// Bitwarden's JSON as tkf writes it reads back to the same groups, items and texts (the
+// icons and branch states have no place in it).
+TEST_F(Tkf, BitwardenJsonExportReadsBack) {
+    const std::string comment = "two\\r\\nlines, \\\"quoted\\\" \xd0\x96";
+    Spit(Path("in.json"), "{\"groups\": [{\"title\": \"\xd0\x9f\xd0\xbe\xd1\x87\xd1\x82\xd0\xb0\", \"items\": ["
+                          "{\"title\": \"a, b\", \"login\": \"\xd0\xaf\", \"password\": \"p\\\"w\", \"weblink\": "
+                          "\"https://x.example/?a=1&b=2\", \"comment\": \"" + comment + "\"}, {}]},"
+                          " {\"title\": \"empty\"}, {\"title\": \"\"}, {\"title\": \"Web/Sub\", \"items\": [{\"title\": "
+                          "\"c\"}]}]}");
+    Outcome o = Run({"import", Path("in.json"), Path("a.tkf"), "--new-password-fd", "0", "--codepage", "1251"}, "\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    o = Run({"export", Path("a.tkf"), "--format", "bitwarden-json", "--password-fd", "0", "--codepage", "1251"}, "\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    const std::string exported = o.out;
+    EXPECT_EQ(exported.rfind("{\n  \"encrypted\": false,\n  \"items\": [", 0), 0u) << exported;
+    EXPECT_NE(exported.find("\"uris\": [\n          {\n            \"match\": null,\n            \"uri\": "
+                            "\"https://x.example/?a=1&b=2\"\n          }\n        ]"),
+              std::string::npos)
+        << exported;
+    Spit(Path("bw.json"), exported);
+    o = Run({"import", Path("bw.json"), Path("b.tkf"), "--new-password-fd", "0", "--codepage", "1251"}, "\n");
+    ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.err.rfind("tkf: " + Path("bw.json") + ": Bitwarden JSON: 4 groups and 3 items made\n", 0), 0u) << o.err;
+    EXPECT_EQ(o.err.find("appended"), std::string::npos) << o.err;
+    const auto json = [this](const std::string& file) {
+        return Run({"export", Path(file), "--format", "json", "--password-fd", "0", "--codepage", "1251"}, "\n").out;
+    };
+    EXPECT_EQ(json("b.tkf"), json("a.tkf"));
+}
+
 TEST_F(Tkf, CheckAnswersWithItsExitCode) {
     const std::string cyr = kData + "/cyrillic-1251.tkf";
     EXPECT_EQ(Run({"check", cyr, "--password-fd", "0", "--codepage", "1251"}, kCyrillicPassword + "\n").code, 0);

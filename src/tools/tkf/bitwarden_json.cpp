@@ -46,8 +46,8 @@ private:
 
 void Need(JsonReader& json, Kind kind, const std::string& where) {
     if (json.Peek() != kind) {
-        static const char* const names[] = {"null", "true or false", "a number", "a string",
-                                            "an array", "an object", "a value"};
+        static const char* const names[] = {"null",     "true or false", "a number", "a string",
+                                            "an array", "an object",     "a value"};
         json.Fail(where + ": expected " + names[static_cast<int>(kind)]);
     }
 }
@@ -213,7 +213,10 @@ void ReadLogin(JsonReader& json, ForeignEntry& entry, const std::string& where) 
                         entry.url = Text(json, uw + ".uri");
                         firstUri = false;
                     } else {
-                        Flatten(json, uk == "uri" ? "URI" : uk == "match" ? "URI match" : "login.uris." + uk,
+                        Flatten(json,
+                                uk == "uri"     ? "URI"
+                                : uk == "match" ? "URI match"
+                                                : "login.uris." + uk,
                                 entry.extras, uw + "." + uk);
                     }
                 }

@@ -24,8 +24,8 @@ bool LooksLikeBitwardenJson(std::string_view text);
 // whatever else it holds (TOTP, further URIs, custom fields, a card's or identity's fields,
 // dates) is appended to the comment as options.dropExtra says. An encrypted export is
 // refused; so are unknown top-level keys, wrong types and a key twice in one object.
-tallykey::TDatabase ImportBitwardenJson(std::string_view text, TextConversion& conversion,
-                                        const ImportOptions& options, ImportSummary& summary);
+tallykey::TDatabase ImportBitwardenJson(std::string_view text, TextConversion& conversion, const ImportOptions& options,
+                                        ImportSummary& summary);
 
 // The export, written in pieces as the database is read (see TextWriter): the start, one
 // login item per item (of the folder numbered `folder`, the item numbered `number`

@@ -74,6 +74,8 @@ std::string CommentLines(std::string text) {
         if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
             out.push_back('\r');
         out.push_back(text[i]);
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
+            out.push_back('\n');
     }
     return out;
 }

@@ -105,8 +105,8 @@ private:
 inline constexpr std::int32_t DefaultItemIcon = 17; // what Add Item presets
 inline constexpr std::int32_t DefaultGroupIcon = 0;
 
-// The program's edit boxes break lines at CR LF; a bare LF from other programs is made
-// one so that the comment shows its lines.
+// The program's edit boxes break lines at CR LF; a bare LF or a bare CR (old Mac
+// programs) from other programs is made one so that the comment shows its lines.
 std::string CommentLines(std::string text);
 
 // Throws ImportError with a message that names the place of the problem; texts must be

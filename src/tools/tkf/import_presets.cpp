@@ -19,9 +19,12 @@ struct SourceName {
 };
 
 const SourceName kSources[] = {
-    {Source::Tallykey, "tallykey", "Tallykey"},       {Source::KeePassXC, "keepassxc", "KeePassXC"},
-    {Source::Bitwarden, "bitwarden", "Bitwarden"},    {Source::Chrome, "chrome", "Chrome"},
-    {Source::Firefox, "firefox", "Firefox"},          {Source::OnePassword, "1password", "1Password"},
+    {Source::Tallykey, "tallykey", "Tallykey"},
+    {Source::KeePassXC, "keepassxc", "KeePassXC"},
+    {Source::Bitwarden, "bitwarden", "Bitwarden"},
+    {Source::Chrome, "chrome", "Chrome"},
+    {Source::Firefox, "firefox", "Firefox"},
+    {Source::OnePassword, "1password", "1Password"},
     {Source::PasswordSafe, "passwordsafe", "Password Safe"},
 };
 
@@ -56,11 +59,12 @@ struct Column {
 
 struct Preset {
     Source source;
-    const char* what;                   // for the summary
-    std::vector<const char*> required;  // lower case header names that tell the source
-    std::vector<Column> columns;        // the known ones; any other column is an Extra
-    bool tabOnly = false;               // recognised only when tab-separated, without quoting
-    const char* lineBreak = nullptr;    // what stands for a line break in its notes
+    const char* what;                  // for the summary
+    std::vector<const char*> required; // lower case header names that tell the source
+    std::vector<Column> columns;       // the known ones; any other column is an Extra
+    bool tabOnly = false;              // recognised only when tab-separated, without quoting
+    const char* lineBreak = nullptr;   // what stands for a line break in its notes
+    std::size_t forced = 0;            // with --from, only the first `forced` required columns (0: all)
 };
 
 // The most specific layouts first: the first whose required columns the header has is taken.
@@ -105,7 +109,10 @@ const std::vector<Preset>& Presets() {
           {"totp", Role::Extra, "TOTP"},
           {"icon", Role::Reference, "Icon"}, // a number of its own icon set
           {"last modified", Role::Extra, "Last Modified"},
-          {"created", Role::Extra, "Created"}}},
+          {"created", Role::Extra, "Created"}},
+         false,
+         nullptr,
+         2}, // older versions write only the first six columns
         {Source::Tallykey,
          "CSV",
          {"group", "title"},
@@ -149,8 +156,10 @@ const std::vector<Preset>& Presets() {
     return presets;
 }
 
-bool HasColumns(const Preset& preset, const std::vector<std::string>& lowerHeader, std::string* missing) {
-    for (const char* name : preset.required) {
+bool HasColumns(const Preset& preset, bool forced, const std::vector<std::string>& lowerHeader, std::string* missing) {
+    const std::size_t needed = forced && preset.forced != 0 ? preset.forced : preset.required.size();
+    for (std::size_t n = 0; n < needed; ++n) {
+        const char* name = preset.required[n];
         bool found = false;
         for (const std::string& h : lowerHeader)
             found = found || h == name;
@@ -167,10 +176,13 @@ bool HasColumns(const Preset& preset, const std::vector<std::string>& lowerHeade
 std::vector<std::string> HeaderOf(std::string_view text, CsvDialect dialect, std::string& error) {
     std::vector<std::string> header;
     try {
-        ReadCsv(text, [&header](const CsvRecord& record, int) {
-            if (header.empty())
-                header = record;
-        }, dialect);
+        ReadCsv(
+            text,
+            [&header](const CsvRecord& record, int) {
+                if (header.empty())
+                    header = record;
+            },
+            dialect);
     } catch (const CsvError& e) {
         error = e.what();
         header.clear();
@@ -202,7 +214,7 @@ Layout Recognise(std::string_view text, const std::optional<Source>& from) {
             for (const Preset& preset : Presets()) {
                 if ((from && preset.source != *from) || preset.tabOnly != (separator == '\t' && !quoting))
                     continue;
-                if (HasColumns(preset, header, nullptr))
+                if (HasColumns(preset, from.has_value(), header, nullptr))
                     return {&preset, {separator, quoting}};
             }
         }
@@ -212,11 +224,12 @@ Layout Recognise(std::string_view text, const std::optional<Source>& from) {
             if (preset.source != *from)
                 continue;
             std::string missing, error;
-            HasColumns(preset, HeaderOf(firstLine, {preset.tabOnly ? '\t' : ',', !preset.tabOnly}, error), &missing);
+            HasColumns(preset, true, HeaderOf(firstLine, {preset.tabOnly ? '\t' : ',', !preset.tabOnly}, error),
+                       &missing);
             if (!error.empty())
                 throw ImportError(error);
-            throw ImportError(std::string("line 1: not the header of a ") + preset.what + " export: no \"" +
-                              missing + "\" column" + (preset.tabOnly ? " (columns separated by tabs)" : ""));
+            throw ImportError(std::string("line 1: not the header of a ") + preset.what + " export: no \"" + missing +
+                              "\" column" + (preset.tabOnly ? " (columns separated by tabs)" : ""));
         }
         throw ImportError("line 1: not the header of an export that is read as a table (see --from)");
     }
@@ -289,8 +302,7 @@ std::string ImportSummary::Line(const char* what, const Names& names) {
 std::string ImportSummary::Text() const {
     return source_ + ": " + std::to_string(groups_) + (groups_ == 1 ? " group and " : " groups and ") +
            std::to_string(items_) + (items_ == 1 ? " item made" : " items made") +
-           Line("appended to comments, by name (items):", appended_) +
-           Line("left out, by name (items):", dropped_);
+           Line("appended to comments, by name (items):", appended_) + Line("left out, by name (items):", dropped_);
 }
 
 std::string HostOf(std::string_view url) {
@@ -418,9 +430,9 @@ TDatabase ImportCsv(std::string_view text, TextConversion& conversion, const Imp
                     first[k] = static_cast<int>(c);
                 }
                 columns.push_back(known);
-                labels.push_back(known                ? std::string(known->label)
+                labels.push_back(known               ? std::string(known->label)
                                  : header[c].empty() ? "Column " + std::to_string(c + 1)
-                                                      : Unquoted(header[c]));
+                                                     : Unquoted(header[c]));
             }
             return;
         }
@@ -462,7 +474,8 @@ TDatabase ImportCsv(std::string_view text, TextConversion& conversion, const Imp
             case Role::GroupAndTitle: {
                 // "Group.Sub.Title"; a period inside a name is written as the line-break mark.
                 const std::size_t dot = value.rfind('.');
-                entry.title = ReplaceAll(dot == std::string::npos ? value : value.substr(dot + 1), preset.lineBreak, ".");
+                entry.title =
+                    ReplaceAll(dot == std::string::npos ? value : value.substr(dot + 1), preset.lineBreak, ".");
                 if (dot != std::string::npos)
                     entry.group = ReplaceAll(ReplaceAll(value.substr(0, dot), ".", "/"), preset.lineBreak, ".");
                 entry.names[0] = entry.names[1] = name;
