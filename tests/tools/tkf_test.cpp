@@ -444,7 +444,7 @@ TEST_F(Tkf, ImportsTheExportsOfOtherManagers) {
         {"keepassxc.csv", "KeePassXC CSV: 2 groups and 2 items made",
          "\"Passwords\",\"Root entry\",\"root\",\"pw\",\"\",\"Last Modified: 2024-03-01T10:00:00Z\r\nCreated: "
          "2024-03-01T10:00:00Z\"\r\n"
-         "\"Passwords/Privat/Sub, level\",\"B\xc3\xbc" "cherei\",\"leser\",\"a\"\"b,c\",\"https://bib.example.de\","
+         "\"Passwords/Privat/Sub, level\",\"B\xc3\xbc\x63herei\",\"leser\",\"a\"\"b,c\",\"https://bib.example.de\","
          "\"Zeile 1\r\nZeile 2\r\nTOTP: otpauth://totp/Bib?secret=JBSWY3DPEHPK3PXP&period=30&digits=6\r\n"
          "Last Modified: 2024-03-02T11:00:00Z\r\nCreated: 2024-01-01T09:00:00Z\"\r\n"},
     };
@@ -452,9 +452,9 @@ TEST_F(Tkf, ImportsTheExportsOfOtherManagers) {
         for (const char* codePage : {"65001", "1252"}) {
             SCOPED_TRACE(std::string(c.file) + " in code page " + codePage);
             const std::string input = kData + "/imports/" + c.file;
-            Outcome o = Run({"import", input, Path("out.tkf"), "--force", "--new-password-fd", "0", "--codepage",
-                             codePage},
-                            "pw\n");
+            Outcome o =
+                Run({"import", input, Path("out.tkf"), "--force", "--new-password-fd", "0", "--codepage", codePage},
+                    "pw\n");
             ASSERT_EQ(o.code, 0) << o.err;
             EXPECT_EQ(o.err.rfind("tkf: " + input + ": " + c.summary + "\n", 0), 0u) << o.err;
             o = Run({"export", Path("out.tkf"), "--format", "csv", "--password-fd", "0", "--codepage", codePage},
@@ -492,14 +492,15 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
     for (const char* value : {"JBSWY3DPEHPK3PXP", "1234", "x.com", "alpha"})
         EXPECT_EQ(o.err.find(value), std::string::npos) << value << "\n" << o.err;
 
-    // One table in three spellings: the same entries.
-    const std::string rows[] = {"name", "url", "username", "password", "note", "Caf\xc3\xa9", "https://a.example/",
-                                "me", "p;w,\"x\"", "two\nlines", "", "http://b.example", "", "", ""};
+    // One table in four spellings: the same entries.
+    const char* const rows[3][5] = {{"name", "url", "username", "password", "note"},
+                                    {"Caf\xc3\xa9", "https://a.example/", "me", "p;w,\"x\"", "two\nlines"},
+                                    {"", "http://b.example", "", "", ""}};
     const auto table = [&rows](char separator, const std::string& lineEnd) {
         std::string text = "\xEF\xBB\xBF";
         for (int r = 0; r < 3; ++r) {
             for (int c = 0; c < 5; ++c) {
-                std::string field = rows[r * 5 + c];
+                std::string field = rows[r][c];
                 if (field.find_first_of(";,\"\n") != std::string::npos) {
                     std::string quoted = "\"";
                     for (const char ch : field)
@@ -513,8 +514,8 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
         return text;
     };
     std::string first;
-    for (const auto& [separator, lineEnd] : std::vector<std::pair<char, std::string>>{
-             {',', "\n"}, {';', "\r\n"}, {'\t', "\r"}, {',', "\r"}}) {
+    for (const auto& [separator, lineEnd] :
+         std::vector<std::pair<char, std::string>>{{',', "\n"}, {';', "\r\n"}, {'\t', "\r"}, {',', "\r"}}) {
         SCOPED_TRACE(std::string("separator ") + separator);
         Spit(Path("t.csv"), table(separator, lineEnd));
         o = Run({"import", Path("t.csv"), Path("t.tkf"), "--force", "--new-password-fd", "0"}, "pw\n");
@@ -531,7 +532,8 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
 
     // An older KeePassXC writes tkf's own six columns: forced, the entries without a group
     // go to the source's group instead of a group without a title.
-    Spit(Path("k.csv"), "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\n\"\",\"a\",\"\",\"\",\"\",\"\"\n");
+    Spit(Path("k.csv"),
+         "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\n\"\",\"a\",\"\",\"\",\"\",\"\"\n");
     o = Run({"import", Path("k.csv"), Path("k.tkf"), "--from", "keepassxc", "--new-password-fd", "0"}, "pw\n");
     ASSERT_EQ(o.code, 0) << o.err;
     o = Run({"export", Path("k.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n");
@@ -542,7 +544,9 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
         int code;
         const char* message;
     } refused[] = {
-        {{kData + "/imports/firefox.csv", "--from", "chrome"}, 1, "line 1: not the header of a Chrome CSV export: no \"name\" column"},
+        {{kData + "/imports/firefox.csv", "--from", "chrome"},
+         1,
+         "line 1: not the header of a Chrome CSV export: no \"name\" column"},
         {{kData + "/imports/bitwarden.json", "--from", "tallykey"}, 1, "unknown key \"encrypted\""},
         {{kData + "/imports/chrome.csv", "--from", "lastpass"}, 64, "--from is keepassxc, bitwarden"},
         {{kData + "/imports/bitwarden-encrypted.json"}, 1, "an encrypted Bitwarden export"},
@@ -563,11 +567,14 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
 // icons and branch states have no place in it).
 TEST_F(Tkf, BitwardenJsonExportReadsBack) {
     const std::string comment = "two\\r\\nlines, \\\"quoted\\\" \xd0\x96";
-    Spit(Path("in.json"), "{\"groups\": [{\"title\": \"\xd0\x9f\xd0\xbe\xd1\x87\xd1\x82\xd0\xb0\", \"items\": ["
-                          "{\"title\": \"a, b\", \"login\": \"\xd0\xaf\", \"password\": \"p\\\"w\", \"weblink\": "
-                          "\"https://x.example/?a=1&b=2\", \"comment\": \"" + comment + "\"}, {}]},"
-                          " {\"title\": \"empty\"}, {\"title\": \"\"}, {\"title\": \"Web/Sub\", \"items\": [{\"title\": "
-                          "\"c\"}]}]}");
+    Spit(Path("in.json"),
+         "{\"groups\": [{\"title\": \"\xd0\x9f\xd0\xbe\xd1\x87\xd1\x82\xd0\xb0\", \"items\": ["
+         "{\"title\": \"a, b\", \"login\": \"\xd0\xaf\", \"password\": \"p\\\"w\", \"weblink\": "
+         "\"https://x.example/?a=1&b=2\", \"comment\": \"" +
+             comment +
+             "\"}, {}]},"
+             " {\"title\": \"empty\"}, {\"title\": \"\"}, {\"title\": \"Web/Sub\", \"items\": [{\"title\": "
+             "\"c\"}]}]}");
     Outcome o = Run({"import", Path("in.json"), Path("a.tkf"), "--new-password-fd", "0", "--codepage", "1251"}, "\n");
     ASSERT_EQ(o.code, 0) << o.err;
     o = Run({"export", Path("a.tkf"), "--format", "bitwarden-json", "--password-fd", "0", "--codepage", "1251"}, "\n");

@@ -198,9 +198,7 @@ void TextWriter::Group(const TGroup& group, std::size_t items) {
     case TextForm::Csv:
         groupTitle_ = Utf8(group.Title, codePage_);
         break;
-    case TextForm::BitwardenJson:
-        folders_.push_back(Utf8(group.Title, codePage_));
-        break;
+    case TextForm::BitwardenJson: folders_.push_back(Utf8(group.Title, codePage_)); break;
     }
     Flush(false);
 }
@@ -270,8 +268,8 @@ void TextWriter::Item(const TItem& item) {
         break;
     case TextForm::BitwardenJson:
         AppendBitwardenItem(out, folders_.size() - 1, allItems_, Utf8(item.Title, codePage_),
-                            Utf8(item.Login, codePage_), Utf8(item.Password, codePage_),
-                            Utf8(item.WebLink, codePage_), Utf8(item.Comment, codePage_));
+                            Utf8(item.Login, codePage_), Utf8(item.Password, codePage_), Utf8(item.WebLink, codePage_),
+                            Utf8(item.Comment, codePage_));
         break;
     }
     ++itemsDone_;

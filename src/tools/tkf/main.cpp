@@ -291,7 +291,8 @@ Options Parse(int argc, char** argv) {
             o.used |= OptFrom;
             if (!o.from)
                 throw UsageError("--from is keepassxc, bitwarden, chrome, firefox, 1password, passwordsafe or "
-                                 "tallykey, not \"" + source + "\"");
+                                 "tallykey, not \"" +
+                                 source + "\"");
         } else if (arg == "--drop-extra") {
             o.dropExtra = true;
             o.used |= OptDropExtra;
