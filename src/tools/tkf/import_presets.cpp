@@ -370,7 +370,7 @@ void EntryBuilder::Add(ForeignEntry& entry, std::size_t group, const std::string
     item.Login = convert(entry.login, entry.names[2], false);
     item.Password = convert(entry.password, entry.names[3], true);
     item.WebLink = convert(entry.url, entry.names[4], false);
-    item.Comment = CommentLines(convert(entry.notes, entry.names[5], false));
+    std::string comment = convert(entry.notes, entry.names[5], false);
     for (const auto& [name, value] : entry.extras) {
         if (value.empty())
             continue;
@@ -380,9 +380,9 @@ void EntryBuilder::Add(ForeignEntry& entry, std::size_t group, const std::string
         }
         summary_.Appended(name);
         // What is appended may be a secret (a TOTP key, a hidden field): never quoted.
-        const std::string line = convert(name, name, false) + ": " + CommentLines(convert(value, name, true));
-        item.Comment += (item.Comment.empty() ? "" : "\r\n") + line;
+        comment += (comment.empty() ? "" : "\r\n") + convert(name, name, false) + ": " + convert(value, name, true);
     }
+    item.Comment = CommentLines(std::move(comment));
     const std::string over = limits_.AddItem(item);
     if (!over.empty())
         throw ImportError(where + ": " + over);
