@@ -46,6 +46,8 @@ make_file records1m "b'Authorization\0' + b'10\0' + b''.join(b'Group %d\0%d\0' %
 python3 -c "n = (32 << 20) // 3; open('$work/groups.json', 'w').write('{\"groups\": [' + '{},' * n + '{}]}')"
 python3 -c "n = (32 << 20) // 3; open('$work/items.json', 'w').write('{\"groups\": [{\"items\": [' + '{},' * n + '{}]}]}')"
 python3 -c "n = (32 << 20) // 2; open('$work/zeros.json', 'w').write('{\"groups\": [' + '0,' * n + '0]}')"
+python3 -c "n = (32 << 20) // 3; open('$work/bitwarden.json', 'w').write('{\"items\": [' + '{},' * n + '{}]}')"
+python3 -c "n = (32 << 20) // 4; open('$work/chrome.csv', 'w').write('name,url,username,password\n' + ',,,\n' * n)"
 
 # peak KB, the exit code and the seconds taken by a command
 peak() {
@@ -85,3 +87,5 @@ row "program, 1 M usual records in open groups" "$work/records1m.tkf" 32 100 tim
 row "tkf import, 32 MB JSON: 11 M empty groups" "$work/groups.json" 8 64 @B@/tkf import "$work/groups.json" "$work/out.tkf" --force --new-password-fd 0
 row "tkf import, 32 MB JSON: 11 M empty items" "$work/items.json" 8 64 @B@/tkf import "$work/items.json" "$work/out.tkf" --force --new-password-fd 0
 row "tkf import, 32 MB JSON: 16 M numbers" "$work/zeros.json" 8 64 @B@/tkf import "$work/zeros.json" "$work/out.tkf" --force --new-password-fd 0
+row "tkf import, 32 MB Bitwarden JSON: 11 M empty items" "$work/bitwarden.json" 8 64 @B@/tkf import "$work/bitwarden.json" "$work/out.tkf" --force --new-password-fd 0
+row "tkf import, 32 MB Chrome CSV: 8 M empty records" "$work/chrome.csv" 8 64 @B@/tkf import "$work/chrome.csv" "$work/out.tkf" --force --new-password-fd 0
