@@ -3,6 +3,7 @@
 #include "tools/tkf/bitwarden_json.h"
 #include "tools/tkf/csv.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace tkf {
@@ -274,7 +275,13 @@ const char* SourceTitle(Source source) {
     return "";
 }
 
-void ImportSummary::Count(Names& names, const std::string& name) {
+void ImportSummary::Count(Names& names, const std::string& fullName) {
+    // A name is the source's, which may be anything: at most 40 bytes of it, cut between
+    // characters.
+    std::size_t length = std::min<std::size_t>(fullName.size(), 40);
+    while (length < fullName.size() && length > 0 && (static_cast<unsigned char>(fullName[length]) & 0xC0) == 0x80)
+        --length;
+    const std::string name = fullName.substr(0, length) + (length < fullName.size() ? "..." : "");
     const auto found = names.index.find(name);
     if (found != names.index.end()) {
         ++names.counts[found->second].second;
@@ -440,6 +447,12 @@ TDatabase ImportCsv(std::string_view text, TextConversion& conversion, const Imp
             throw ImportError(at + ": " + std::to_string(rec.size()) + " fields, the header has " +
                               std::to_string(header.size()));
         ForeignEntry entry;
+        // One cell may hold many fields (URIs, custom fields): no more than a record may have.
+        const auto extra = [&](std::string name, std::string value) {
+            if (entry.extras.size() == MaxCsvFields)
+                throw ImportError(at + ": more than " + std::to_string(MaxCsvFields) + " fields");
+            entry.extras.emplace_back(std::move(name), std::move(value));
+        };
         for (std::size_t c = 0; c < rec.size(); ++c) {
             std::string value = preset.lineBreak ? Unquoted(rec[c]) : rec[c];
             const Role role = columns[c] ? columns[c]->role : Role::Extra;
@@ -492,7 +505,7 @@ TDatabase ImportCsv(std::string_view text, TextConversion& conversion, const Imp
                         entry.url = std::move(uri);
                         entry.names[4] = name;
                     } else {
-                        entry.extras.emplace_back(labels[c], std::move(uri));
+                        extra(labels[c], std::move(uri));
                     }
                     from = comma + 1;
                 }
@@ -509,23 +522,23 @@ TDatabase ImportCsv(std::string_view text, TextConversion& conversion, const Imp
                         line.pop_back();
                     const std::size_t colon = line.find(": ");
                     if (colon == std::string::npos)
-                        entry.extras.emplace_back(labels[c], std::move(line));
+                        extra(labels[c], std::move(line));
                     else
-                        entry.extras.emplace_back(line.substr(0, colon), line.substr(colon + 2));
+                        extra(line.substr(0, colon), line.substr(colon + 2));
                     from = end + 1;
                 }
                 break;
             }
             case Role::Flag:
                 if (IsSet(value))
-                    entry.extras.emplace_back(labels[c], std::move(value));
+                    extra(labels[c], std::move(value));
                 break;
             case Role::Kind: break;
             case Role::Reference:
                 if (!value.empty())
                     summary.Dropped(labels[c]);
                 break;
-            case Role::Extra: entry.extras.emplace_back(labels[c], std::move(value)); break;
+            case Role::Extra: extra(labels[c], std::move(value)); break;
             }
         }
         builder.Add(entry, at);
