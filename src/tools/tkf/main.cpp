@@ -65,10 +65,10 @@ struct OptionInfo {
 
 const OptionInfo kOptions[] = {
     {OptReveal, "--reveal", "show: print the passwords too"},
-    {OptFormat, "--format json|csv|bitwarden-json",
-     "export: required (bitwarden-json: Bitwarden's unencrypted\n"
-     "JSON, without icons); import: json or csv, overrides the\n"
-     "detection"},
+    {OptFormat, "--format F",
+     "export: required, json, csv or bitwarden-json (Bitwarden's\n"
+     "unencrypted JSON, without icons); import: json or csv,\n"
+     "overrides the detection"},
     {OptFrom, "--from SOURCE",
      "import: read INPUT as an export of SOURCE: keepassxc,\n"
      "bitwarden, chrome, firefox, 1password, passwordsafe or\n"
