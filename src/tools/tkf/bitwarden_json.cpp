@@ -269,9 +269,7 @@ bool LooksLikeBitwardenJson(std::string_view text) {
 
 TDatabase ImportBitwardenJson(std::string_view text, TextConversion& conversion, const ImportOptions& options,
                               ImportSummary& summary) {
-    const std::size_t bad = FindInvalidUtf8(text);
-    if (bad != std::string_view::npos)
-        throw ImportError("not UTF-8 text (byte " + std::to_string(bad) + ")");
+    CheckUtf8(text);
     EntryBuilder builder(Source::Bitwarden, conversion, options, summary);
     Folders folders(builder);
     try {

@@ -46,12 +46,6 @@ std::string ShortQuote(const std::string& utf8) {
     return "\"" + Printable(utf8.substr(0, end)) + (end < utf8.size() ? "...\"" : "\"");
 }
 
-void CheckUtf8(std::string_view text) {
-    const std::size_t bad = FindInvalidUtf8(text);
-    if (bad != std::string_view::npos)
-        throw ImportError("not UTF-8 text (byte " + std::to_string(bad) + ")");
-}
-
 std::string Lower(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -103,6 +97,12 @@ void TextConversion::Finish() const {
         lines += (lines.empty() ? "" : "\n") + line;
     if (!lines.empty())
         throw ImportError(lines);
+}
+
+void CheckUtf8(std::string_view text) {
+    const std::size_t bad = FindInvalidUtf8(text);
+    if (bad != std::string_view::npos)
+        throw ImportError("not UTF-8 text (byte " + std::to_string(bad) + ")");
 }
 
 std::size_t FindInvalidUtf8(std::string_view text) {

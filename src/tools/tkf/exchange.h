@@ -121,5 +121,7 @@ std::string Printable(std::string text);
 
 // Offset of the first byte that is not part of well-formed UTF-8, or npos.
 std::size_t FindInvalidUtf8(std::string_view text);
+// Throws ImportError naming the first byte that is not part of well-formed UTF-8.
+void CheckUtf8(std::string_view text);
 
 } // namespace tkf

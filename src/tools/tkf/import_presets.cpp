@@ -46,7 +46,7 @@ enum class Role {
     GroupAndTitle, // Password Safe's "Group.Sub.Title"
     Uris,          // Bitwarden: URIs separated by commas, the first is the web link
     CustomFields,  // Bitwarden: "name: value" lines
-    Flag,          // appended only when set ("0", "false" and "" are not)
+    Flag,          // appended only when set ("", "0", "false" and "no" are not)
     Kind,          // the kind of entry (login, secure note): every kind becomes an item
     Reference,     // the source's own identifier: meaningless elsewhere, left out and counted
     Extra,         // appended under its label
@@ -404,9 +404,7 @@ TDatabase EntryBuilder::Finish() {
 
 TDatabase ImportCsv(std::string_view text, TextConversion& conversion, const ImportOptions& options,
                     ImportSummary& summary) {
-    const std::size_t bad = FindInvalidUtf8(text);
-    if (bad != std::string_view::npos)
-        throw ImportError("not UTF-8 text (byte " + std::to_string(bad) + ")");
+    CheckUtf8(text);
     const std::size_t start = text.find_first_not_of("\r\n", text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
     if (start == std::string_view::npos)
         throw ImportError("no header line (expected \"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\")");
