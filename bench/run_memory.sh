@@ -87,5 +87,5 @@ row "program, 1 M usual records in open groups" "$work/records1m.tkf" 32 100 tim
 row "tkf import, 32 MB JSON: 11 M empty groups" "$work/groups.json" 8 64 @B@/tkf import "$work/groups.json" "$work/out.tkf" --force --new-password-fd 0
 row "tkf import, 32 MB JSON: 11 M empty items" "$work/items.json" 8 64 @B@/tkf import "$work/items.json" "$work/out.tkf" --force --new-password-fd 0
 row "tkf import, 32 MB JSON: 16 M numbers" "$work/zeros.json" 8 64 @B@/tkf import "$work/zeros.json" "$work/out.tkf" --force --new-password-fd 0
-row "tkf import, 32 MB Bitwarden JSON: 11 M empty items" "$work/bitwarden.json" 8 64 @B@/tkf import "$work/bitwarden.json" "$work/out.tkf" --force --new-password-fd 0
-row "tkf import, 32 MB Chrome CSV: 8 M empty records" "$work/chrome.csv" 8 64 @B@/tkf import "$work/chrome.csv" "$work/out.tkf" --force --new-password-fd 0
+row "tkf import, 32 MB Bitwarden JSON: 11 M {}" "$work/bitwarden.json" 8 64 @B@/tkf import "$work/bitwarden.json" "$work/out.tkf" --force --new-password-fd 0
+row "tkf import, 32 MB Chrome CSV: 8 M empty rows" "$work/chrome.csv" 8 64 @B@/tkf import "$work/chrome.csv" "$work/out.tkf" --force --new-password-fd 0
