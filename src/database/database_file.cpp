@@ -2,24 +2,14 @@
 
 #include "database/decimal_text.h"
 #include "database/file_encryption.h"
-#include "database/file_guard.h"
 #include "database/secure_wipe.h"
 #include "database/stream.h"
+#include "system/replace_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <cstring>
-
-#include <random>
-
-#include <cstdio>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tallykey {
 
@@ -103,9 +93,7 @@ void WipeModel(TDatabase& db) {
     }
 }
 
-std::string SystemReason(int error) {
-    return std::strerror(error);
-}
+std::string SystemReason(int error) { return system::ErrorText(error); }
 
 // Passes reads and writes through and hashes the bytes they move, so that a file is
 // fingerprinted by the one pass that reads or writes it.
@@ -265,129 +253,6 @@ ReadResult ReadIntoModel(TDatabase& db, Read read) {
     return result;
 }
 
-std::string ParentFolder(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-std::string FileNamePart(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-void SyncFolder(const std::string& folder) {
-    // Makes the rename itself durable. A failure here cannot be undone any more: the new
-    // file is in place, so it is not reported.
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Removes what interrupted writes of the same target left in the folder. A writer holds
-// the lock of its temporary for as long as the temporary has a name, so one that can be
-// locked belongs to nobody any more.
-void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    const uid_t self = ::geteuid();
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix)
-            continue;
-        const std::string path = folder + "/" + std::string(name);
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == self && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.c_str());
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
-// The file a write goes to before it replaces the target: unnamed (O_TMPFILE) until it is
-// complete where the file system allows it, else named from the start. Locked while it
-// lives, so that RemoveStaleTemporaries leaves it alone.
-class TemporaryFile {
-public:
-    TemporaryFile(std::string folder, std::string prefix) : folder_(std::move(folder)), prefix_(std::move(prefix)) {}
-    ~TemporaryFile() = default;
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    // Creates it with permissions 0600. The descriptor is handed to the caller, who closes it.
-    bool Create() {
-        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-        if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-            error_ = errno;
-            return false;
-        }
-        if (fd_ < 0) {
-            path_ = folder_ + "/" + prefix_ + "XXXXXX";
-            fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
-            if (fd_ < 0) {
-                error_ = errno;
-                return false;
-            }
-            named_ = true;
-        }
-        (void)::flock(fd_, LOCK_EX | LOCK_NB);
-        return true;
-    }
-    int Descriptor() const { return fd_; }
-    int Error() const { return error_; }
-    const std::string& Path() const { return path_; }
-
-    // Gives an unnamed file its temporary name, in the target's folder.
-    bool Name() {
-        if (named_)
-            return true;
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = prefix_;
-            for (int i = 0; i < 6; ++i)
-                name += Letters[random() % (sizeof Letters - 1)];
-            path_ = folder_ + "/" + name;
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                named_ = true;
-                return true;
-            }
-            if (errno != EEXIST) {
-                error_ = errno;
-                return false;
-            }
-        }
-        error_ = EEXIST;
-        return false;
-    }
-    // The rename has taken the name away.
-    void Placed() { named_ = false; }
-    // Removes the name a failed write leaves; an unnamed file goes with its descriptor.
-    void Discard() {
-        if (named_)
-            ::unlink(path_.c_str());
-        named_ = false;
-    }
-
-private:
-    std::string folder_;
-    std::string prefix_;
-    std::string path_;
-    int fd_ = -1;
-    int error_ = 0;
-    bool named_ = false;
-};
-
 } // namespace
 
 std::string BuildPlaintext(const TDatabase& db, const BranchOpen& branchOpen) {
@@ -493,109 +358,37 @@ std::string EncryptDatabase(const TDatabase& db, std::string_view password,
 
 WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const std::string& path,
                           const WriteOptions& options) {
-    std::string target = path;
-    struct stat linkInfo {};
-    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
+    system::ReplaceOptions replace;
+    replace.expected = options.expected;
+    replace.heldLock = options.heldLock;
+    replace.mustNotExist = options.mustNotExist;
+    system::ReplaceResult replaced = system::ReplaceFile(path, replace, [&](int fd) {
+        system::Written written;
+        FileStream file;
+        file.Attach(fd);
+        HashingStream hashing(file);
+        try {
+            MemoryStream plain(BuildPlaintext(db, options.branchOpen));
+            const std::uint64_t length = plain.Size();
+            const std::uint8_t header[4] = {
+                static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+                static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
+            if (hashing.Write(header, sizeof header) != sizeof header)
+                throw StreamError(StreamWriteErrorText);
+            const AesKey key = DatabaseKey(password);
+            EncryptStream(plain, 0, key, hashing);
+        } catch (const StreamError& e) {
+            written.failure = file.LastError() != 0 ? SystemReason(file.LastError()) : e.what();
+        } catch (const std::bad_alloc&) {
+            written.failure = SystemReason(ENOMEM);
         }
-    }
-    struct stat old {};
-    bool replacing = ::stat(target.c_str(), &old) == 0;
-    if (replacing && options.mustNotExist)
-        return {false, SystemReason(EEXIST)};
-    if (replacing && !S_ISREG(old.st_mode))
-        return {false, S_ISDIR(old.st_mode) ? SystemReason(EISDIR) : std::string(NotRegularFileText)};
-
-    FileLock ownLock;
-    if (!options.heldLock) {
-        switch (ownLock.Acquire(target, WriterPatience)) {
-        case FileLock::Status::Locked: break;
-        case FileLock::Status::NoFile: replacing = false; break;
-        case FileLock::Status::Busy: return {false, FileBusyText};
-        case FileLock::Status::Failed: return {false, OpenErrorText(ownLock.Error())};
-        }
-        if (replacing && ::stat(target.c_str(), &old) != 0)
-            replacing = false;
-    }
-    // Replacing a file takes only the folder's permission; the file's own is kept to, as
-    // a direct write would. A file that nobody may write has been made read-only on
-    // purpose: it is kept also from the administrator, whom permissions do not stop.
-    if (replacing) {
-        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-            return {false, SystemReason(errno)};
-        if ((old.st_mode & 0222) == 0)
-            return {false, SystemReason(EACCES)};
-    }
-    if (options.expected && options.expected->known) {
-        int error = 0;
-        switch (CheckFingerprint(target, *options.expected, error)) {
-        case FileCheck::Same:
-        case FileCheck::Missing: break;
-        case FileCheck::Changed: {
-            WriteResult result;
-            result.changed = true;
-            return result;
-        }
-        case FileCheck::Unreadable: return {false, OpenErrorText(error)};
-        }
-    }
-
-    const std::string folder = ParentFolder(target);
-    const std::string tempPrefix = "." + FileNamePart(target).substr(0, 200) + std::string(TemporaryInfix);
-    RemoveStaleTemporaries(folder, tempPrefix);
-    TemporaryFile temp(folder, tempPrefix);
-    if (!temp.Create())
-        return {false, SystemReason(temp.Error())};
-    FileStream file;
-    file.Attach(temp.Descriptor());
-
-    const auto fail = [&](std::string reason) {
-        file.Close();
-        temp.Discard();
-        return WriteResult{false, std::move(reason)};
-    };
-
-    if (replacing) {
-        if (::fchmod(temp.Descriptor(), old.st_mode & 07777) != 0)
-            return fail(SystemReason(errno));
-        // Keeps the owner where the system allows it (for example when run as root).
-        (void)!::fchown(temp.Descriptor(), old.st_uid, old.st_gid);
-    }
-
-    HashingStream hashing(file);
-    try {
-        MemoryStream plain(BuildPlaintext(db, options.branchOpen));
-        const std::uint64_t length = plain.Size();
-        const std::uint8_t header[4] = {
-            static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-            static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
-        if (hashing.Write(header, sizeof header) != sizeof header)
-            throw StreamError(StreamWriteErrorText);
-        const AesKey key = DatabaseKey(password);
-        EncryptStream(plain, 0, key, hashing);
-    } catch (const StreamError& e) {
-        return fail(file.LastError() != 0 ? SystemReason(file.LastError()) : e.what());
-    } catch (const std::bad_alloc&) {
-        return fail(SystemReason(ENOMEM));
-    }
-    if (!file.Sync())
-        return fail(SystemReason(file.LastError()));
-    const FileFingerprint written = FingerprintOf(temp.Descriptor(), hashing.Hash());
-    // Named only now that it is complete; the name is taken away again by the rename.
-    if (!temp.Name())
-        return fail(SystemReason(temp.Error()));
-    const unsigned renameFlags = options.mustNotExist ? RENAME_NOREPLACE : 0;
-    if (::renameat2(AT_FDCWD, temp.Path().c_str(), AT_FDCWD, target.c_str(), renameFlags) != 0)
-        return fail(SystemReason(errno));
-    temp.Placed();
-    // Closing after the rename keeps the temporary's lock until its name is gone.
-    if (!file.Close())
-        return {false, SystemReason(file.LastError())};
-    SyncFolder(folder);
-    WriteResult result{true, {}};
-    result.fingerprint = written;
+        (void)file.Detach(); // the replace closes the file
+        written.hash = hashing.Hash();
+        return written;
+    });
+    WriteResult result{replaced.ok, std::move(replaced.message)};
+    result.changed = replaced.changed;
+    result.fingerprint = replaced.fingerprint;
     return result;
 }
 

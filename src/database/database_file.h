@@ -5,8 +5,9 @@
 // title, icon, login, password, web link and comment. Numbers are decimal text.
 #pragma once
 
-#include "database/file_guard.h"
 #include "database/model.h"
+#include "system/file_guard.h"
+#include "system/replace_file.h"
 
 #include <cstdint>
 
@@ -139,8 +140,7 @@ inline WriteResult WriteDatabase(const TDatabase& db, std::string_view password,
     return WriteDatabase(db, password, path, WriteOptions{branchOpen});
 }
 
-// The temporary names a write of `target` uses in its folder: "." + the target's name +
-// TemporaryInfix + six characters.
-inline constexpr std::string_view TemporaryInfix = ".tallykey-";
+// The temporary names a write of `target` uses in its folder.
+using system::TemporaryInfix;
 
 } // namespace tallykey

@@ -1,48 +1,20 @@
 #include "database/secure_memory.h"
 
 #include "database/secure_wipe.h"
+#include "system/process.h"
 
 #include <algorithm>
 #include <new>
 #include <utility>
 
-#include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace tallykey {
-
-namespace {
-
-std::size_t PageSize() {
-    static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return size;
-}
-
-} // namespace
-
-void ProtectProcess() {
-    const struct rlimit none = {0, 0};
-    (void)::setrlimit(RLIMIT_CORE, &none);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    // The sanitizers' leak check attaches to the process at its exit, which a process
-    // that is not dumpable refuses; their builds keep only the core limit.
-    (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-#endif
-}
 
 LockedBytes::LockedBytes(std::size_t size) : size_(size) {
     if (size == 0)
         return;
-    mapped_ = (size + PageSize() - 1) / PageSize() * PageSize();
-    void* pages = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages == MAP_FAILED)
+    data_ = static_cast<std::uint8_t*>(system::AllocateLockedPages(size, mapped_));
+    if (data_ == nullptr)
         throw std::bad_alloc();
-    data_ = static_cast<std::uint8_t*>(pages);
-    // Best effort: beyond the limit of locked memory the pages may still be swapped.
-    (void)::mlock(pages, mapped_);
-    (void)::madvise(pages, mapped_, MADV_DONTDUMP);
 }
 
 LockedBytes::~LockedBytes() { Release(); }
@@ -65,8 +37,7 @@ void LockedBytes::Release() {
     if (data_ == nullptr)
         return;
     SecureWipe(data_, mapped_);
-    (void)::munlock(data_, mapped_);
-    (void)::munmap(data_, mapped_);
+    system::FreeLockedPages(data_, mapped_);
     data_ = nullptr;
     size_ = mapped_ = 0;
 }

@@ -1,6 +1,8 @@
-// Keeping secrets out of swap and core dumps: the process's own protection, and memory
-// for the key, the round keys and the master password.
+// Keeping secrets out of swap and core dumps: memory for the key, the round keys and the
+// master password, and the process's own protection (from the system layer).
 #pragma once
+
+#include "system/process.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,10 +11,7 @@
 
 namespace tallykey {
 
-// No core file and no dumping: a crash leaves no copy of the key or the open database on
-// the disk, and other processes of the user cannot attach to read them. Both programs call
-// it first thing.
-void ProtectProcess();
+using system::ProtectProcess;
 
 // A block of memory whose pages are locked in memory (never written to swap) where the
 // system's limit allows, silently unlocked otherwise, and left out of core dumps. It is

@@ -2,13 +2,11 @@
 
 #include "database/secure_wipe.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include "system/file_system.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace tallykey {
 
@@ -65,22 +63,17 @@ std::string MemoryStream::Take() {
 }
 
 FileStream::~FileStream() {
+    int ignored = 0;
     if (fd_ >= 0)
-        ::close(fd_);
+        (void)system::CloseFile(fd_, ignored);
 }
 
 bool FileStream::Open(const std::string& path, Mode mode, unsigned permissions) {
     if (fd_ >= 0)
         Close();
-    int flags = O_CLOEXEC;
-    if (mode == Mode::Read)
-        flags |= O_RDONLY;
-    else
-        flags |= O_WRONLY | O_CREAT | O_EXCL;
-    do {
-        fd_ = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
-    } while (fd_ < 0 && errno == EINTR);
-    error_ = fd_ < 0 ? errno : 0;
+    error_ = 0;
+    fd_ = mode == Mode::Read ? system::OpenRegularFile(path, error_)
+                             : system::CreateNewFile(path, permissions, error_);
     return fd_ >= 0;
 }
 
@@ -91,81 +84,26 @@ void FileStream::Attach(int fd) {
     error_ = 0;
 }
 
-bool FileStream::Sync() {
-    if (fd_ < 0)
-        return false;
-    if (::fsync(fd_) != 0) {
-        error_ = errno;
-        return false;
-    }
-    return true;
-}
+int FileStream::Detach() { return std::exchange(fd_, -1); }
+
+bool FileStream::Sync() { return fd_ >= 0 && system::SyncFile(fd_, error_); }
 
 bool FileStream::Close() {
     if (fd_ < 0)
         return true;
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0 && errno != EINTR) {
-        error_ = errno;
-        return false;
-    }
-    return true;
+    return system::CloseFile(std::exchange(fd_, -1), error_);
 }
 
-std::size_t FileStream::Read(void* buffer, std::size_t count) {
-    auto* out = static_cast<unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::read(fd_, out + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error_ = errno;
-            break;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
+std::size_t FileStream::Read(void* buffer, std::size_t count) { return system::ReadBytes(fd_, buffer, count, error_); }
 
 std::size_t FileStream::Write(const void* buffer, std::size_t count) {
-    const auto* in = static_cast<const unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd_, in + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error_ = errno;
-            break;
-        }
-        if (n == 0) {
-            error_ = ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return system::WriteBytes(fd_, buffer, count, error_);
 }
 
-void FileStream::Seek(std::uint64_t position) {
-    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
-        error_ = errno;
-}
+void FileStream::Seek(std::uint64_t position) { (void)system::SeekFile(fd_, position, error_); }
 
-std::uint64_t FileStream::Position() const {
-    const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
-    return pos < 0 ? 0 : static_cast<std::uint64_t>(pos);
-}
+std::uint64_t FileStream::Position() const { return system::FilePosition(fd_); }
 
-std::uint64_t FileStream::Size() const {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        return 0;
-    return static_cast<std::uint64_t>(st.st_size);
-}
+std::uint64_t FileStream::Size() const { return system::FileSize(fd_); }
 
 } // namespace tallykey

@@ -46,7 +46,7 @@ private:
     std::size_t position_ = 0;
 };
 
-// A file opened through the system's descriptors. Failures are kept in LastError()
+// A file opened through the system layer's descriptors. Failures are kept in LastError()
 // (an errno value, 0 when there was none) for the caller to report.
 class FileStream final : public Stream {
 public:
@@ -60,6 +60,8 @@ public:
     bool Open(const std::string& path, Mode mode, unsigned permissions = 0600);
     // Takes over a descriptor opened elsewhere (it is closed with the stream).
     void Attach(int fd);
+    // Gives the descriptor back without closing it.
+    int Detach();
     bool IsOpen() const { return fd_ >= 0; }
     // Flushes to the device. Returns false and sets LastError() on failure.
     bool Sync();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "database/file_guard.h"
+#include "system/file_guard.h"
 #include "database/model.h"
 #include "database/secure_memory.h"
 #include "toolkit/controls.h"

@@ -1,5 +1,5 @@
 // tkf as users run it: the built binary, passwords through descriptors or a terminal.
-#include "database/file_guard.h"
+#include "system/file_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // tkf: the command-line companion for Tallykey database files.
 #include "database/aes.h"
 #include "database/database_file.h"
-#include "database/file_guard.h"
+#include "system/file_guard.h"
 #include "database/secure_memory.h"
 #include "database/secure_wipe.h"
 #include "database/stream.h"

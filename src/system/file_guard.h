@@ -4,23 +4,19 @@
 // opened for reading, which refuses anything but a regular file.
 #pragma once
 
+#include "system/file_system.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 namespace tallykey {
 
-// The text of a read refused because the path names a FIFO, a device or a socket.
-inline constexpr const char* NotRegularFileText = "Not a regular file";
-
-// Opens `path` (following symbolic links) for reading without waiting: a FIFO or a device
-// is refused at once. Returns the descriptor, or -1 with `error` set to an errno value
-// (EISDIR for a folder) or to 0 when the path names some other file that is not regular
-// (the caller shows NotRegularFileText then).
-int OpenRegularFile(const std::string& path, int& error);
+using system::NotRegularFileText;
+using system::OpenRegularFile;
 
 // The system's reason for an error of OpenRegularFile.
-std::string OpenErrorText(int error);
+inline std::string OpenErrorText(int error) { return system::ErrorText(error); }
 
 // Which file a path named and what it held: its identity (device, inode), its size and
 // modification time, and a hash of its bytes. Equal fingerprints mean the file is the
@@ -46,6 +42,7 @@ private:
 };
 
 // The identity part of a fingerprint from an open descriptor; the hash is the caller's.
+// Not known when the system cannot tell the identity.
 FileFingerprint FingerprintOf(int fd, std::uint64_t hash);
 
 enum class FileCheck {
@@ -59,7 +56,7 @@ enum class FileCheck {
 // size and time agree). `error` is set for Unreadable.
 FileCheck CheckFingerprint(const std::string& path, const FileFingerprint& expected, int& error);
 
-// The exclusive advisory lock (flock) of the file at a path, held until the object goes.
+// The exclusive writers' lock of the file at a path, held until the object goes.
 // Writers of database files take it before they read the file they will replace and keep
 // it until the new file has been renamed into place. The lock sits on the file's inode, and
 // the rename puts another inode at the path: so after the lock is granted the path is

@@ -1,41 +1,29 @@
-#include "database/file_guard.h"
-
-#include "database/stream.h"
+#include "system/file_guard.h"
 
 #include <cerrno>
-#include <cstring>
 #include <thread>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tallykey {
 
-int OpenRegularFile(const std::string& path, int& error) {
-    // O_NONBLOCK: opening a FIFO that has no writer would otherwise wait for one.
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = errno;
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = S_ISDIR(st.st_mode) ? EISDIR : 0;
-        ::close(fd);
-        return -1;
-    }
-    // Reads of a regular file never wait anyway; clearing the flag keeps it so elsewhere.
-    (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    error = 0;
-    return fd;
-}
+namespace {
 
-std::string OpenErrorText(int error) { return error == 0 ? NotRegularFileText : std::strerror(error); }
+// Closes a descriptor when it goes out of scope.
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : fd_(fd) {}
+    ~OpenFile() {
+        int ignored = 0;
+        (void)system::CloseFile(fd_, ignored);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+} // namespace
 
 void ContentHash::Add(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const unsigned char*>(data);
@@ -48,15 +36,15 @@ void ContentHash::Add(const void* data, std::size_t size) {
 }
 
 FileFingerprint FingerprintOf(int fd, std::uint64_t hash) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    const system::FileIdentity id = system::IdentityOf(fd);
+    if (!id.known)
         return {};
     FileFingerprint f;
     f.known = true;
-    f.device = st.st_dev;
-    f.inode = st.st_ino;
-    f.size = static_cast<std::uint64_t>(st.st_size);
-    f.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    f.device = id.device;
+    f.inode = id.index;
+    f.size = id.size;
+    f.modifiedNs = id.modifiedNs;
     f.hash = hash;
     return f;
 }
@@ -71,8 +59,7 @@ FileCheck CheckFingerprint(const std::string& path, const FileFingerprint& expec
         }
         return FileCheck::Unreadable;
     }
-    FileStream file;
-    file.Attach(fd); // closed with the stream
+    OpenFile file(fd);
     FileFingerprint now = FingerprintOf(fd, 0);
     if (now.device != expected.device || now.inode != expected.inode || now.size != expected.size ||
         now.modifiedNs != expected.modifiedNs)
@@ -81,9 +68,9 @@ FileCheck CheckFingerprint(const std::string& path, const FileFingerprint& expec
     ContentHash hash;
     char buffer[64 * 1024];
     std::size_t n;
-    while ((n = file.Read(buffer, sizeof buffer)) > 0)
+    while ((n = system::ReadBytes(fd, buffer, sizeof buffer, error)) > 0)
         hash.Add(buffer, n);
-    if ((error = file.LastError()) != 0)
+    if (error != 0)
         return FileCheck::Unreadable;
     return hash.Value() == expected.hash ? FileCheck::Same : FileCheck::Changed;
 }
@@ -91,8 +78,10 @@ FileCheck CheckFingerprint(const std::string& path, const FileFingerprint& expec
 FileLock::~FileLock() { Release(); }
 
 void FileLock::Release() {
-    if (fd_ >= 0)
-        ::close(fd_); // closing the last descriptor of the open file drops the lock
+    if (fd_ >= 0) {
+        int ignored = 0;
+        (void)system::CloseFile(fd_, ignored); // closing the descriptor drops the lock
+    }
     fd_ = -1;
 }
 
@@ -112,13 +101,13 @@ FileLock::Status FileLock::Acquire(const std::string& path, std::chrono::millise
         // Waits by polling so that the patience is kept without signals.
         bool locked = false;
         for (;;) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (system::TryLockFile(fd, error)) {
                 locked = true;
                 break;
             }
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                error_ = errno;
-                ::close(fd);
+            if (error != 0) {
+                error_ = error;
+                (void)system::CloseFile(fd, error);
                 return Status::Failed;
             }
             if (std::chrono::steady_clock::now() >= deadline)
@@ -126,18 +115,17 @@ FileLock::Status FileLock::Acquire(const std::string& path, std::chrono::millise
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         if (!locked) {
-            ::close(fd);
+            (void)system::CloseFile(fd, error);
             return Status::Busy;
         }
         // The lock protects the file only if the path still names it.
-        struct stat held {};
-        struct stat named {};
-        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino) {
+        const system::FileIdentity held = system::IdentityOf(fd);
+        const system::FileIdentity named = system::IdentityAt(path);
+        if (held.known && named.known && held.device == named.device && held.index == named.index) {
             fd_ = fd;
             return Status::Locked;
         }
-        ::close(fd);
+        (void)system::CloseFile(fd, error);
         if (std::chrono::steady_clock::now() >= deadline)
             return Status::Busy;
     }
