@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "preferences/language.h"
+#include "system/file_system.h"
 
 namespace tallykey {
 
@@ -16,12 +17,6 @@ bool IsFile(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
-std::string WithSeparator(std::string folder) {
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
 } // namespace
 
 std::string InstalledDataFolder(const std::string& programFolder) {
@@ -29,11 +24,11 @@ std::string InstalledDataFolder(const std::string& programFolder) {
         return {};
     const fs::path folder = (fs::path(programFolder) / TALLYKEY_DATA_FROM_BIN).lexically_normal();
     std::error_code ec;
-    return fs::is_directory(folder, ec) ? WithSeparator(folder.string()) : std::string();
+    return fs::is_directory(folder, ec) ? system::WithSeparator(folder.string()) : std::string();
 }
 
 bool IsInstalledProgram(const std::string& exePath) {
-    return !InstalledDataFolder(WithSeparator(fs::path(exePath).parent_path().string())).empty();
+    return !InstalledDataFolder(system::WithSeparator(fs::path(exePath).parent_path().string())).empty();
 }
 
 std::vector<std::string> DataFolders() {
@@ -46,13 +41,13 @@ std::vector<std::string> DataFolders() {
 std::string DataFilePath(const std::string& name) {
     const std::vector<std::string> folders = DataFolders();
     for (const std::string& folder : folders)
-        if (IsFile(folder + name))
-            return folder + name;
-    return folders.back() + name;
+        if (IsFile(system::JoinPath(folder, name)))
+            return system::JoinPath(folder, name);
+    return system::JoinPath(folders.back(), name);
 }
 
 std::string HtmlHelpIndex() {
-    const std::string beside = ProgramFolder() + "help/index.html";
+    const std::string beside = system::JoinPath(system::JoinPath(ProgramFolder(), "help"), "index.html");
     if (IsFile(beside))
         return beside;
     if (InstalledDataFolder(ProgramFolder()).empty())

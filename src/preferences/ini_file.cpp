@@ -1,14 +1,11 @@
 #include "preferences/ini_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <random>
 #include <system_error>
 #include <utility>
+
+#include "system/replace_file.h"
 
 namespace tallykey {
 
@@ -222,69 +219,14 @@ std::int32_t IniParseInt(std::string_view value) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::error_code ec;
-    // Only ordinary files: a folder or a device would never end or never start.
-    if (path.empty() || !fs::is_regular_file(path, ec))
-        return std::nullopt;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return std::nullopt;
-    std::string content;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        content.append(buffer, n);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed)
-        return std::nullopt;
-    return content;
+    int error = 0;
+    return path.empty() ? std::nullopt : system::ReadWholeFile(path, kMaxTextFileSize, error);
 }
 
 bool ReplaceWholeFile(const std::string& path, std::string_view content) {
     if (path.empty()) // no file to keep (an installed program without a home folder)
         return false;
-    std::error_code ec;
-    fs::path target(path);
-    // Write through a link to the file it names, so the link stays a link.
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved;
-    }
-    static std::mt19937 suffixes{std::random_device{}()};
-    fs::path temp;
-    std::FILE* f = nullptr;
-    for (int attempt = 0; attempt < 8 && !f; ++attempt) {
-        temp = target;
-        temp += ".tmp" + std::to_string(suffixes() % 1000000u);
-        f = std::fopen(temp.c_str(), "wbx"); // never reuse a file that exists
-    }
-    if (!f)
-        return false;
-    bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    ok = std::fflush(f) == 0 && ok;
-    // On the disk before the rename, so that a crash leaves the old file or
-    // the whole new one, never an empty one under the name.
-    ok = ::fsync(::fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (ok) {
-        fs::file_status old = fs::status(target, ec);
-        if (!ec && fs::exists(old))
-            fs::permissions(temp, old.permissions(), ec);
-        fs::rename(temp, target, ec);
-        ok = !ec;
-        if (ok) // the rename itself, best effort
-            if (int folder = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                folder >= 0) {
-                ::fsync(folder);
-                ::close(folder);
-            }
-    }
-    if (!ok)
-        fs::remove(temp, ec);
-    return ok;
+    return system::ReplaceFile(path, content).ok;
 }
 
 IniSection::IniSection(std::string path, std::string section, Direction direction)

@@ -39,10 +39,12 @@ std::string IniWrite(std::string_view text, std::string_view section, std::strin
 // character; 0 without digits. The arithmetic wraps at 32 bits.
 std::int32_t IniParseInt(std::string_view value);
 
-// Whole-file helpers. Reading a missing or unreadable file gives nothing;
-// writing goes through a temporary file in the same folder and a rename,
-// so an interrupted write leaves the old file whole. Returns false when the
-// file could not be written.
+// Whole-file helpers over the system layer. Reading a missing or unreadable
+// file, one that is not a regular file or one larger than kMaxTextFileSize
+// gives nothing; writing goes through a temporary file in the same folder
+// and a rename, so an interrupted write leaves the old file whole. Returns
+// false when the file could not be written (also a read-only one).
+inline constexpr std::size_t kMaxTextFileSize = std::size_t(64) << 20;
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool ReplaceWholeFile(const std::string& path, std::string_view content);
 

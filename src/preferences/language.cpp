@@ -8,8 +8,8 @@
 #include "preferences/ini_file.h"
 #include "preferences/options_dialog.h"
 #include "preferences/settings.h"
+#include "system/file_system.h"
 #include "toolkit/ansi_text.h"
-#include "toolkit/application.h"
 
 namespace tallykey {
 
@@ -35,17 +35,10 @@ TMessageTexts& MessageTexts() {
 std::string ProgramFolder() {
     if (!ProgramFolderOverride().empty())
         return ProgramFolderOverride();
-    std::string folder = std::filesystem::path(toolkit::Application::ExePath()).parent_path().string();
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    return folder;
+    return system::ProgramFolder();
 }
 
-void SetProgramFolder(const std::string& folder) {
-    ProgramFolderOverride() = folder;
-    if (!folder.empty() && folder.back() != '/')
-        ProgramFolderOverride() += '/';
-}
+void SetProgramFolder(const std::string& folder) { ProgramFolderOverride() = system::WithSeparator(folder); }
 
 int LanguageFileCodePage(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF"))

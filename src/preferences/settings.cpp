@@ -1,8 +1,6 @@
 #include "preferences/settings.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -11,6 +9,7 @@
 #include "preferences/data_files.h"
 #include "preferences/ini_file.h"
 #include "preferences/language.h"
+#include "system/file_system.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -28,26 +27,16 @@ std::string& PathOverride() {
 
 // Whether a file can be made in `folder`: the settings are written through
 // a temporary file and a rename, so the folder itself must take new files.
-bool FolderTakesFiles(const fs::path& folder) {
+bool FolderTakesFiles(const std::string& folder) {
     std::mt19937 names{std::random_device{}()};
-    fs::path probe = folder / (".tallyk-probe-" + std::to_string(names() % 1000000u));
-    std::FILE* f = std::fopen(probe.c_str(), "wbx");
-    if (!f)
+    const std::string probe = system::JoinPath(folder, ".tallyk-probe-" + std::to_string(names() % 1000000u));
+    int error = 0;
+    const int fd = system::CreateNewFile(probe, 0600, error);
+    if (fd < 0)
         return false;
-    std::fclose(f);
-    std::error_code ec;
-    fs::remove(probe, ec);
+    (void)system::CloseFile(fd, error);
+    system::RemoveFile(probe);
     return true;
-}
-
-fs::path UserConfigFolder() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/') // XDG base directories ignore relative paths
-        return fs::path(config) / "tallykey";
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return fs::path(home) / ".config" / "tallykey";
-    return {};
 }
 
 // Below these the caption's buttons and the menu bar's titles no longer fit.
@@ -83,15 +72,15 @@ std::string SettingsFilePathFor(const std::string& exePath) {
     // An installed program's folder is shared by every user (and writable by
     // root): its settings never go there.
     const bool installed = IsInstalledProgram(exePath);
-    if (!installed && FolderTakesFiles(beside.parent_path()))
+    if (!installed && FolderTakesFiles(system::ParentFolder(beside.string())))
         return beside.string();
-    fs::path folder = UserConfigFolder();
+    const std::string folder = system::UserSettingsFolder();
     if (folder.empty()) // no home folder: an installed program keeps no settings
         return installed ? std::string() : beside.string();
     std::error_code ec;
     if (fs::create_directories(folder, ec))
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
-    return (folder / beside.filename()).string();
+    return system::JoinPath(folder, system::FileNamePart(beside.string()));
 }
 
 std::string SettingsReadPathFor(const std::string& exePath, const std::string& settingsPath) {
