@@ -362,7 +362,7 @@ WriteResult WriteDatabase(const TDatabase& db, std::string_view password, const 
     replace.expected = options.expected;
     replace.heldLock = options.heldLock;
     replace.mustNotExist = options.mustNotExist;
-    system::ReplaceResult replaced = system::ReplaceFile(path, replace, [&](int fd) {
+    system::ReplaceResult replaced = system::AtomicReplace(path, replace, [&](int fd) {
         system::Written written;
         FileStream file;
         file.Attach(fd);

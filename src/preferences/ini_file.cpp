@@ -226,7 +226,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool ReplaceWholeFile(const std::string& path, std::string_view content) {
     if (path.empty()) // no file to keep (an installed program without a home folder)
         return false;
-    return system::ReplaceFile(path, content).ok;
+    system::ReplaceOptions options;
+    options.takeLock = false; // only this program writes its settings, and never two at once
+    return system::AtomicReplace(path, content, options).ok;
 }
 
 IniSection::IniSection(std::string path, std::string section, Direction direction)

@@ -91,7 +91,7 @@ FileLock::Status FileLock::Acquire(const std::string& path, std::chrono::millise
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         int error = 0;
-        const int fd = OpenRegularFile(path, error);
+        const int fd = system::OpenLockFile(path, error);
         if (fd < 0) {
             if (error == ENOENT)
                 return Status::NoFile;
@@ -119,9 +119,7 @@ FileLock::Status FileLock::Acquire(const std::string& path, std::chrono::millise
             return Status::Busy;
         }
         // The lock protects the file only if the path still names it.
-        const system::FileIdentity held = system::IdentityOf(fd);
-        const system::FileIdentity named = system::IdentityAt(path);
-        if (held.known && named.known && held.device == named.device && held.index == named.index) {
+        if (system::LockGuards(fd, path)) {
             fd_ = fd;
             return Status::Locked;
         }

@@ -53,6 +53,15 @@ FileIdentity IdentityOf(int fd);
 // The identity of the file a path names now (following links); unknown when there is none.
 FileIdentity IdentityAt(const std::string& path);
 
+// Opens what carries the writers' lock of the file `path` names: the file itself on
+// POSIX; on Windows, where a file that is held open cannot be replaced, a hidden file
+// beside it ("." + its name + ".tallykey-lock"), made on demand and left in place. -1 with
+// `error` ENOENT when there is no file at `path`, EISDIR for a folder.
+int OpenLockFile(const std::string& path, int& error);
+// Whether a lock taken on `fd` (from OpenLockFile) guards the file `path` names now: on
+// POSIX the lock sits on the file, and a replace puts another file at the path.
+bool LockGuards(int fd, const std::string& path);
+
 // Takes the exclusive writers' lock of an open file without waiting. Returns true when it
 // is held, false with `error` 0 when another holds it, false with `error` set on failure.
 // It is released when the descriptor is closed.

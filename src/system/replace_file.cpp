@@ -2,8 +2,8 @@
 
 namespace tallykey::system {
 
-ReplaceResult ReplaceFile(const std::string& path, std::string_view contents, const ReplaceOptions& options) {
-    return ReplaceFile(path, options, [contents](int fd) {
+ReplaceResult AtomicReplace(const std::string& path, std::string_view contents, const ReplaceOptions& options) {
+    return AtomicReplace(path, options, [contents](int fd) {
         Written written;
         int error = 0;
         if (WriteBytes(fd, contents.data(), contents.size(), error) != contents.size())

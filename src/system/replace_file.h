@@ -20,6 +20,8 @@ struct ReplaceOptions {
     // no file to lock). Without one the replace takes the lock itself for its duration
     // (waiting up to WriterPatience).
     const FileLock* heldLock = nullptr;
+    // False for a file whose writers do not take the lock (the settings): none is taken.
+    bool takeLock = true;
     // Make a new file only: an existing one, also one that appears meanwhile, is left alone
     // and the replace fails with the system's "File exists".
     bool mustNotExist = false;
@@ -49,11 +51,11 @@ struct Written {
 // created with permissions 0600; a replaced file keeps its permissions, and one the user
 // may not write, or that nobody may write, is not replaced ("Permission denied"). A
 // symbolic link at `path` is followed, so the link stays and its target is replaced.
-ReplaceResult ReplaceFile(const std::string& path, const ReplaceOptions& options,
-                          const std::function<Written(int fd)>& write);
+ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& options,
+                            const std::function<Written(int fd)>& write);
 
 // The same with the whole contents at hand.
-ReplaceResult ReplaceFile(const std::string& path, std::string_view contents, const ReplaceOptions& options = {});
+ReplaceResult AtomicReplace(const std::string& path, std::string_view contents, const ReplaceOptions& options = {});
 
 // The temporary names a replace of `target` uses in its folder: "." + the target's name +
 // TemporaryInfix + six characters.

@@ -16,12 +16,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The names in the folder, so that a test sees what a replace left behind.
-std::vector<std::string> Names(const test::TempFolder& folder) {
+// The temporaries of "a.tkf" in the folder, so that a test sees what a replace left behind.
+std::vector<std::string> Temporaries(const test::TempFolder& folder) {
+    const std::string prefix = ".a.tkf" + std::string(TemporaryInfix);
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder.Path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
+    for (const auto& entry : fs::directory_iterator(folder.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            names.push_back(name);
+    }
     return names;
 }
 
@@ -30,24 +33,24 @@ std::string Read(const std::string& path) {
     return ReadWholeFile(path, 1 << 20, error).value_or("<unreadable: " + ErrorText(error) + ">");
 }
 
-TEST(ReplaceFile, ReplacesAndFingerprintsWhatItWrote) {
+TEST(AtomicReplace, ReplacesAndFingerprintsWhatItWrote) {
     test::TempFolder folder;
     const std::string path = folder.File("a.tkf");
     folder.Write("a.tkf", "old contents");
-    const ReplaceResult result = ReplaceFile(path, "new");
+    const ReplaceResult result = AtomicReplace(path, "new");
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(Read(path), "new");
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"a.tkf"});
+    EXPECT_EQ(Temporaries(folder), std::vector<std::string>{});
     int error = 0;
     EXPECT_EQ(CheckFingerprint(path, result.fingerprint, error), FileCheck::Same);
 }
 
-TEST(ReplaceFile, KeepsTheOldFileWhenTheReplaceFails) {
+TEST(AtomicReplace, KeepsTheOldFileWhenTheReplaceFails) {
     test::TempFolder folder;
     const std::string path = folder.File("a.tkf");
     folder.Write("a.tkf", "old contents");
 
-    const ReplaceResult failed = ReplaceFile(path, {}, [](int fd) {
+    const ReplaceResult failed = AtomicReplace(path, {}, [](int fd) {
         int error = 0;
         (void)WriteBytes(fd, "half", 4, error);
         return Written{"No space left on device", 0};
@@ -55,27 +58,29 @@ TEST(ReplaceFile, KeepsTheOldFileWhenTheReplaceFails) {
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.message, "No space left on device");
 
-    const ReplaceResult exists = ReplaceFile(path, "new", ReplaceOptions{nullptr, nullptr, true});
+    ReplaceOptions newOnly;
+    newOnly.mustNotExist = true;
+    const ReplaceResult exists = AtomicReplace(path, "new", newOnly);
     EXPECT_FALSE(exists.ok);
     EXPECT_EQ(exists.message, ErrorText(EEXIST));
 
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const ReplaceResult readOnly = ReplaceFile(path, "new");
+    const ReplaceResult readOnly = AtomicReplace(path, "new");
     EXPECT_FALSE(readOnly.ok);
     EXPECT_EQ(readOnly.message, ErrorText(EACCES));
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
 
-    const ReplaceResult folderTarget = ReplaceFile(folder.Path(), "new");
+    const ReplaceResult folderTarget = AtomicReplace(folder.Path(), "new");
     EXPECT_EQ(folderTarget.message, ErrorText(EISDIR));
 
     EXPECT_EQ(Read(path), "old contents");
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"a.tkf"}) << "no temporary left";
+    EXPECT_EQ(Temporaries(folder), std::vector<std::string>{});
 }
 
-TEST(ReplaceFile, RefusesAFileChangedSinceItsFingerprintAndRemovesStaleTemporaries) {
+TEST(AtomicReplace, RefusesAFileChangedSinceItsFingerprintAndRemovesStaleTemporaries) {
     test::TempFolder folder;
     const std::string path = folder.File("a.tkf");
-    const ReplaceResult first = ReplaceFile(path, "first version");
+    const ReplaceResult first = AtomicReplace(path, "first version");
     ASSERT_TRUE(first.ok) << first.message;
 
     // Another writer puts other bytes of the same size at the path.
@@ -84,7 +89,7 @@ TEST(ReplaceFile, RefusesAFileChangedSinceItsFingerprintAndRemovesStaleTemporari
     EXPECT_EQ(CheckFingerprint(path, first.fingerprint, error), FileCheck::Changed);
     ReplaceOptions options;
     options.expected = &first.fingerprint;
-    const ReplaceResult refused = ReplaceFile(path, "mine", options);
+    const ReplaceResult refused = AtomicReplace(path, "mine", options);
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.changed);
     EXPECT_EQ(Read(path), "other version");
@@ -92,12 +97,13 @@ TEST(ReplaceFile, RefusesAFileChangedSinceItsFingerprintAndRemovesStaleTemporari
     // What an interrupted replace of this file left goes with the next replace.
     const std::string stale = "." + std::string("a.tkf") + std::string(TemporaryInfix) + "Xy12z9";
     folder.Write(stale, "half");
+    ASSERT_EQ(Temporaries(folder), std::vector<std::string>{stale});
     fs::remove(path);
     EXPECT_EQ(CheckFingerprint(path, first.fingerprint, error), FileCheck::Missing);
-    const ReplaceResult again = ReplaceFile(path, "mine", options); // a file gone is written again
+    const ReplaceResult again = AtomicReplace(path, "mine", options); // a file gone is written again
     ASSERT_TRUE(again.ok) << again.message;
     EXPECT_EQ(Read(path), "mine");
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"a.tkf"});
+    EXPECT_EQ(Temporaries(folder), std::vector<std::string>{});
 }
 
 TEST(FileLock, OneWriterAtATimeWhileReadersRead) {
@@ -110,13 +116,13 @@ TEST(FileLock, OneWriterAtATimeWhileReadersRead) {
     EXPECT_EQ(second.Acquire(path, std::chrono::milliseconds(50)), FileLock::Status::Busy);
     EXPECT_EQ(Read(path), "contents") << "the lock keeps writers out, not readers";
 
-    // The holder replaces the file it locked; the lock then names a file no longer there,
-    // and the next writer locks the new one.
+    // The holder replaces the file it locked, and the next writer locks the new one.
     ReplaceOptions held;
     held.heldLock = &first;
-    const ReplaceResult replaced = ReplaceFile(path, "replaced", held);
+    const ReplaceResult replaced = AtomicReplace(path, "replaced", held);
     ASSERT_TRUE(replaced.ok) << replaced.message;
     EXPECT_EQ(Read(path), "replaced");
+    first.Release();
     EXPECT_EQ(second.Acquire(path, std::chrono::milliseconds(0)), FileLock::Status::Locked);
     EXPECT_EQ(first.Acquire(path, std::chrono::milliseconds(0)), FileLock::Status::Busy);
     second.Release();

@@ -141,6 +141,14 @@ FileIdentity IdentityAt(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? IdentityFrom(st) : FileIdentity{};
 }
 
+int OpenLockFile(const std::string& path, int& error) { return OpenRegularFile(path, error); }
+
+bool LockGuards(int fd, const std::string& path) {
+    const FileIdentity held = IdentityOf(fd);
+    const FileIdentity named = IdentityAt(path);
+    return held.known && named.known && held.device == named.device && held.index == named.index;
+}
+
 bool TryLockFile(int fd, int& error) {
     error = 0;
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

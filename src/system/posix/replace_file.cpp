@@ -142,8 +142,8 @@ private:
 
 } // namespace
 
-ReplaceResult ReplaceFile(const std::string& path, const ReplaceOptions& options,
-                          const std::function<Written(int fd)>& write) {
+ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& options,
+                            const std::function<Written(int fd)>& write) {
     std::string target = path;
     struct stat linkInfo {};
     if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
@@ -165,7 +165,7 @@ ReplaceResult ReplaceFile(const std::string& path, const ReplaceOptions& options
         return failure(S_ISDIR(old.st_mode) ? ErrorText(EISDIR) : std::string(NotRegularFileText));
 
     FileLock ownLock;
-    if (!options.heldLock) {
+    if (!options.heldLock && options.takeLock) {
         switch (ownLock.Acquire(target, WriterPatience)) {
         case FileLock::Status::Locked: break;
         case FileLock::Status::NoFile: replacing = false; break;

@@ -202,6 +202,30 @@ FileIdentity IdentityAt(const std::string& path) {
     return known ? IdentityFrom(info) : FileIdentity{};
 }
 
+int OpenLockFile(const std::string& path, int& error) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = ErrnoFromWindows(::GetLastError());
+        return -1;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = EISDIR;
+        return -1;
+    }
+    const std::string lockPath = JoinPath(ParentFolder(path), "." + FileNamePart(path) + ".tallykey-lock");
+    const HANDLE h = ::CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = ErrnoFromWindows(::GetLastError());
+        return -1;
+    }
+    error = 0;
+    return DescriptorOf(h, _O_RDWR, error);
+}
+
+// The lock file stays in place when the file it guards is replaced.
+bool LockGuards(int, const std::string&) { return true; }
+
 bool TryLockFile(int fd, int& error) {
     error = 0;
     OVERLAPPED at{};

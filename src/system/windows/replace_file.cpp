@@ -50,8 +50,8 @@ HANDLE CreateTemporary(const std::string& folder, const std::string& prefix, std
 
 } // namespace
 
-ReplaceResult ReplaceFile(const std::string& path, const ReplaceOptions& options,
-                          const std::function<Written(int fd)>& write) {
+ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& options,
+                            const std::function<Written(int fd)>& write) {
     const std::string& target = path;
     const auto failure = [](std::string reason) {
         ReplaceResult result;
@@ -66,7 +66,7 @@ ReplaceResult ReplaceFile(const std::string& path, const ReplaceOptions& options
         return failure(ErrorText(EISDIR));
 
     FileLock ownLock;
-    if (!options.heldLock) {
+    if (!options.heldLock && options.takeLock) {
         switch (ownLock.Acquire(target, WriterPatience)) {
         case FileLock::Status::Locked: break;
         case FileLock::Status::NoFile: replacing = false; break;
@@ -125,8 +125,15 @@ ReplaceResult ReplaceFile(const std::string& path, const ReplaceOptions& options
     if (::_close(fd) != 0)
         return fail(ErrorText(errno), false);
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (options.mustNotExist ? 0 : MOVEFILE_REPLACE_EXISTING);
-    if (!::MoveFileExA(tempPath.c_str(), target.c_str(), flags))
-        return fail(ErrorText(ErrnoFromWindows(::GetLastError())), false);
+    // A reader that has the target open keeps it from being replaced: it is given a moment.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExA(tempPath.c_str(), target.c_str(), flags))
+            break;
+        const DWORD why = ::GetLastError();
+        if ((why != ERROR_ACCESS_DENIED && why != ERROR_SHARING_VIOLATION) || attempt == 50)
+            return fail(ErrorText(ErrnoFromWindows(why)), false);
+        ::Sleep(20);
+    }
     ReplaceResult result;
     result.ok = true;
     result.fingerprint = fingerprint;
