@@ -58,10 +58,11 @@ FileCheck CheckFingerprint(const std::string& path, const FileFingerprint& expec
 
 // The exclusive writers' lock of the file at a path, held until the object goes.
 // Writers of database files take it before they read the file they will replace and keep
-// it until the new file has been renamed into place. The lock sits on the file's inode, and
-// the rename puts another inode at the path: so after the lock is granted the path is
-// looked at again, and if it names another file by then (a writer replaced it while this
-// one waited) the new file is locked instead.
+// it until the new file has been renamed into place. On POSIX the lock sits on the file's
+// inode, and the rename puts another inode at the path: so after the lock is granted the
+// path is looked at again, and if it names another file by then (a writer replaced it
+// while this one waited) the new file is locked instead. On Windows it sits on a lock file
+// beside the file (system::OpenLockFile), which a replace leaves in place.
 class FileLock {
 public:
     enum class Status {
