@@ -1,7 +1,7 @@
 // The master-password prompt: its layout, keys, results and texts.
 #include "editors/password_form.h"
 #include "preferences/language.h"
-#include "test_app.h"
+#include "mainwindow/test_app.h"
 
 namespace tallykey::test {
 namespace {
