@@ -10,6 +10,7 @@
 
 #include "database/model.h"
 #include "mainwindow/main_form.h"
+#include "support/main_form_parts.h"
 #include "toolkit/application.h"
 #include "toolkit/testing/fake_services.h"
 
@@ -50,7 +51,7 @@ struct ShownMainForm {
     ShownMainForm() {
         BenchApp();
         form = std::make_unique<MainForm>();
-        form->FirstShow = false;
+        Parts(*form).FirstShow = false;
         form->Show();
         BenchApp().ProcessMessages();
     }

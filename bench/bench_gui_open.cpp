@@ -39,9 +39,9 @@ void OpenAndShowFirst(benchmark::State& state, const std::string& password) {
     for (auto _ : state) {
         if (!form.OpenDatabase(path))
             state.SkipWithError("the file did not open");
-        form.GroupTree->Select(form.Db.Items[0][0].Node);
+        Parts(form).GroupTree->Select(Parts(form).Db.Items[0][0].Node);
         BenchApp().ProcessMessages();
-        benchmark::DoNotOptimize(form.LoginBox->Text());
+        benchmark::DoNotOptimize(Parts(form).LoginBox->Text());
     }
     toolkit::SetModalHook(nullptr);
     std::filesystem::remove(path);

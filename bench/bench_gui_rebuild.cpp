@@ -10,14 +10,14 @@ namespace {
 void BM_RebuildTree(benchmark::State& state) {
     ShownMainForm shown;
     MainForm& form = *shown.form;
-    form.Db = MakeLargeDatabase(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    Parts(form).Db = MakeLargeDatabase(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     form.RebuildTree();
     for (auto _ : state) {
         form.RebuildTree();
         // The tree paints what it holds once control returns to the loop.
         BenchApp().ProcessMessages();
     }
-    state.counters["nodes"] = static_cast<double>(form.GroupTree->NodeCount());
+    state.counters["nodes"] = static_cast<double>(Parts(form).GroupTree->NodeCount());
 }
 BENCHMARK(BM_RebuildTree)->Args({100, 200})->Args({10, 20})->Unit(benchmark::kMillisecond);
 
@@ -28,9 +28,9 @@ void BM_RebuildTreeFromEmpty(benchmark::State& state) {
     const TDatabase large = MakeLargeDatabase(100, 200);
     for (auto _ : state) {
         state.PauseTiming();
-        form.Db = TDatabase{};
+        Parts(form).Db = TDatabase{};
         form.RebuildTree();
-        form.Db = large;
+        Parts(form).Db = large;
         BenchApp().ProcessMessages();
         state.ResumeTiming();
         form.RebuildTree();

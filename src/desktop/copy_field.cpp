@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "database/secure_wipe.h"
-#include "mainwindow/main_form.h"
+#include "preferences/program_title.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/dialogs.h"
@@ -52,18 +52,18 @@ void ClearClipboardLater(const std::string& text) {
 }
 
 // The text that quick copy takes for the chosen field, and its beep.
-void QuickCopyField(MainForm& form, std::string& text, int& frequency) {
+void QuickCopyField(const CopySource& source, std::string& text, int& frequency) {
     switch (Settings().QuickCopyItem) {
-    case 0: text = form.FindBox->Text(); frequency = 1500; break;
-    case 1: text = form.LoginBox->Text(); frequency = 1750; break;
-    case 2: text = form.PasswordBox->Text(); frequency = 2000; break;
-    case 3: text = form.WebLinkBox->Text(); frequency = 2250; break;
-    case 4: text = form.CommentBox->Text(); frequency = 2500; break;
+    case 0: text = source.FieldText(DetailsField::Title); frequency = 1500; break;
+    case 1: text = source.FieldText(DetailsField::Login); frequency = 1750; break;
+    case 2: text = source.FieldText(DetailsField::Password); frequency = 2000; break;
+    case 3: text = source.FieldText(DetailsField::WebLink); frequency = 2250; break;
+    case 4: text = source.FieldText(DetailsField::Comment); frequency = 2500; break;
     case 5:
         // "Login >> password": the login goes by the hot key; without a
         // login the password is copied straight away.
-        if (form.LoginBox->Text().empty())
-            text = form.PasswordBox->Text();
+        if (source.FieldText(DetailsField::Login).empty())
+            text = source.FieldText(DetailsField::Password);
         break;
     default: break;
     }
@@ -84,18 +84,18 @@ void PlayCopySound() {
 
 void SetCopySoundLookup(ResourceLookup lookup) { g_soundLookup = lookup; }
 
-void CopyField(MainForm& form, int mode) {
+void CopyField(CopySource& source, int mode) {
     std::string text;
     int frequency = 500;
     switch (mode) {
     case CopyQuick:
         if (!Settings().QuickCopy)
             return;
-        QuickCopyField(form, text, frequency);
+        QuickCopyField(source, text, frequency);
         break;
-    case CopyLogin: text = form.LoginBox->Text(); frequency = 1750; break;
-    case CopyPassword: text = form.PasswordBox->Text(); frequency = 2000; break;
-    case CopyWebLink: text = form.WebLinkBox->Text(); frequency = 2250; break;
+    case CopyLogin: text = source.FieldText(DetailsField::Login); frequency = 1750; break;
+    case CopyPassword: text = source.FieldText(DetailsField::Password); frequency = 2000; break;
+    case CopyWebLink: text = source.FieldText(DetailsField::WebLink); frequency = 2250; break;
     default: break;
     }
     if (text.empty())
@@ -113,7 +113,7 @@ void CopyField(MainForm& form, int mode) {
     if (settings.MinOnCopy) {
         // Only the pop-up that this same mouse action would open stays shut:
         // it must not appear over the minimised program, later ones may.
-        form.TreeMenu->SuppressPopupOnce();
+        source.SuppressPopupOnce();
         if (toolkit::Application::Exists())
             toolkit::Application::Instance().SendMinimizeCommand();
     }

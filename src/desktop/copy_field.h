@@ -8,11 +8,29 @@
 
 namespace tallykey {
 
-class MainForm;
+// Copy modes of CopyField.
+enum CopyMode : int { CopyQuick = 0, CopyLogin = 1, CopyPassword = 2, CopyWebLink = 3 };
+
+// The fields of the selected entry as the details panel shows them, in the
+// order of the quick-copy list (the setting QuickCopyItem).
+enum class DetailsField : int { Title = 0, Login, Password, WebLink, Comment };
+
+// What copying needs of the window that shows the selected entry.
+class CopySource {
+public:
+    // The field's text as shown.
+    virtual std::string FieldText(DetailsField field) const = 0;
+    // Keeps shut the pop-up menu that the mouse action which copied would
+    // open, as the window is about to be minimised.
+    virtual void SuppressPopupOnce() = 0;
+
+protected:
+    ~CopySource() = default;
+};
 
 // Copies the field of the mode (CopyMode) from the details panel, with the
 // sound feedback and minimise options.
-void CopyField(MainForm& form, int mode);
+void CopyField(CopySource& source, int mode);
 // Replaces the clipboard by the text; an empty text only empties it. With
 // ClearClipboard set, the text is taken off again after that many seconds if
 // the clipboard still holds it.

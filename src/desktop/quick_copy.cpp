@@ -3,7 +3,6 @@
 #include <chrono>
 
 #include "desktop/copy_field.h"
-#include "mainwindow/main_form.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/dialogs.h"
@@ -39,27 +38,27 @@ void WaitWhileThePasteIsRead(toolkit::Application& app) {
 
 } // namespace
 
-void QuickCopyOnSelection(MainForm& form) {
+void QuickCopyOnSelection(QuickCopyHost& host) {
     toolkit::HotKeys* keys = toolkit::Platform().hotKeys;
-    if (Settings().QuickCopyItem == kLoginThenPassword && !form.LoginBox->Text().empty()) {
+    if (Settings().QuickCopyItem == kLoginThenPassword && !host.FieldText(DetailsField::Login).empty()) {
         // A refusal (key taken, no "v" on the layout) leaves Ctrl+V an ordinary paste.
         if (keys)
             keys->Register(kQuickCopyHotKeyId, toolkit::ModCtrl, keys->VkKeyScan('v'));
         // A desktop that never lets the key be had would leave the user
         // waiting for a password that does not come: say so, once.
-        if (keys && !keys->Available() && !form.NoHotKeysTold) {
-            form.NoHotKeysTold = true;
-            toolkit::MessageBox(&form, kNoHotKeysText, "Login >> password",
+        if (keys && !keys->Available() && !host.NoHotKeysTold()) {
+            host.SetNoHotKeysTold();
+            toolkit::MessageBox(&host.MessageOwner(), kNoHotKeysText, "Login >> password",
                                 toolkit::MB_OK | toolkit::MB_ICONINFORMATION);
         }
-        CopyField(form, CopyLogin);
+        CopyField(host, CopyLogin);
     } else {
         ReleaseQuickCopyHotKey();
-        CopyField(form, CopyQuick);
+        CopyField(host, CopyQuick);
     }
 }
 
-void QuickCopyHotKeyPressed(MainForm& form, int id) {
+void QuickCopyHotKeyPressed(CopySource& source, int id) {
     if (id != kQuickCopyHotKeyId)
         return;
     toolkit::HotKeys* keys = toolkit::Platform().hotKeys;
@@ -70,7 +69,7 @@ void QuickCopyHotKeyPressed(MainForm& form, int id) {
     }
     if (toolkit::Application::Exists())
         WaitWhileThePasteIsRead(toolkit::Application::Instance());
-    CopyField(form, CopyPassword);
+    CopyField(source, CopyPassword);
 }
 
 void ReleaseQuickCopyHotKey() {

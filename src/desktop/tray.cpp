@@ -1,8 +1,9 @@
 #include "desktop/tray.h"
 
-#include "mainwindow/main_form.h"
+#include "preferences/program_title.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
+#include "toolkit/controls.h"
 #include "toolkit/resources.h"
 #include "toolkit/services.h"
 #include "toolkit/types.h"
@@ -16,14 +17,14 @@ constexpr std::size_t kTipBytes = 64; // with its terminating NUL
 
 } // namespace
 
-void PrepareTrayIcon(MainForm& form) {
-    form.TrayIcon.id = kTrayIconId;
+void PrepareTrayIcon(toolkit::TrayIconData& icon) {
+    icon.id = kTrayIconId;
     std::string tip = toolkit::Application::Exists() ? toolkit::Application::Instance().Caption() : kAppTitle;
-    form.TrayIcon.tip = tip.substr(0, kTipBytes - 1);
-    form.TrayIcon.icon = toolkit::FindResource("MAINICON");
+    icon.tip = tip.substr(0, kTipBytes - 1);
+    icon.icon = toolkit::FindResource("MAINICON");
 }
 
-void ApplicationMinimized(MainForm& form) {
+void ApplicationMinimized(toolkit::Window& window, const toolkit::TrayIconData& icon) {
     if (!Settings().MinimizeToTray)
         return;
     toolkit::TrayIcon* tray = toolkit::Platform().trayIcon;
@@ -31,13 +32,13 @@ void ApplicationMinimized(MainForm& form) {
     // it minimises to the taskbar as usual instead of vanishing.
     if (!tray || !tray->Available())
         return;
-    tray->Add(form.TrayIcon); // the service keeps one icon per id
-    form.Hide();
+    tray->Add(icon); // the service keeps one icon per id
+    window.Hide();
     if (toolkit::Application::Exists())
         toolkit::Application::Instance().Hide();
 }
 
-void TrayIconMouse(MainForm& form, int mouseMessage) {
+void TrayIconMouse(toolkit::Window& window, const toolkit::TrayIconData& icon, int mouseMessage) {
     if (mouseMessage != toolkit::WM_LBUTTONUP)
         return;
     if (toolkit::Application::Exists()) {
@@ -45,10 +46,10 @@ void TrayIconMouse(MainForm& form, int mouseMessage) {
         app.Show();
         app.Restore();
     }
-    form.Show();
-    form.BringToFront();
+    window.Show();
+    window.BringToFront();
     if (toolkit::TrayIcon* tray = toolkit::Platform().trayIcon)
-        tray->Delete(form.TrayIcon.id);
+        tray->Delete(icon.id);
 }
 
 } // namespace tallykey

@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "desktop/copy_field.h"
-#include "mainwindow/main_form.h"
 #include "preferences/data_files.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
@@ -36,19 +35,19 @@ std::string WebLinkAddress(const std::string& text) {
     return HasSchemePrefix(text) ? text : "http://" + text;
 }
 
-void OpenWebLink(MainForm& form) {
+void OpenWebLink(CopySource& source) {
     if (!Settings().OnWebLink) {
-        CopyField(form, CopyWebLink);
+        CopyField(source, CopyWebLink);
         return;
     }
-    const std::string text = form.WebLinkBox->Text();
+    const std::string text = source.FieldText(DetailsField::WebLink);
     if (text.empty())
         return;
     if (toolkit::Shell* shell = toolkit::Platform().shell)
         shell->Open(WebLinkAddress(text));
 }
 
-void ShowHelp(MainForm& form) {
+void ShowHelp(toolkit::Window& owner) {
     const std::string path = DataFilePath(MessageTexts().HelpFile);
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) {
@@ -61,12 +60,12 @@ void ShowHelp(MainForm& form) {
         shell->Open(html.empty() ? path : html);
         return;
     }
-    toolkit::MessageBox(&form, "'" + toolkit::SystemTextToAnsi(path) + "' not found.", "Warning",
+    toolkit::MessageBox(&owner, "'" + toolkit::SystemTextToAnsi(path) + "' not found.", "Warning",
                         toolkit::MB_ICONEXCLAMATION | toolkit::MB_OK);
 }
 
-void ShowAbout(MainForm& form) {
-    toolkit::MessageBox(&form, kAboutText, "About", toolkit::MB_ICONINFORMATION | toolkit::MB_OK);
+void ShowAbout(toolkit::Window& owner) {
+    toolkit::MessageBox(&owner, kAboutText, "About", toolkit::MB_ICONINFORMATION | toolkit::MB_OK);
 }
 
 } // namespace tallykey

@@ -3,15 +3,18 @@
 
 #include <string>
 
+#include "desktop/copy_field.h"
+namespace toolkit { class Window; }
+
 namespace tallykey {
 
-class MainForm;
-
-void OpenWebLink(MainForm& form);
+// Opens the web link of the selected entry, or copies it (OnWebLink).
+void OpenWebLink(CopySource& source);
 // The address opened for a web link: as typed when it starts with a
 // scheme the program knows, else with "http://" in front.
 std::string WebLinkAddress(const std::string& text);
-void ShowHelp(MainForm& form);
-void ShowAbout(MainForm& form);
+// Messages appear over `owner`.
+void ShowHelp(toolkit::Window& owner);
+void ShowAbout(toolkit::Window& owner);
 
 } // namespace tallykey

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     tallykey::Settings().CommandLineCodePage = commandLine.codePage;
     tallykey::MainForm form;
     if (!commandLine.file.empty())
-        form.Arguments = {commandLine.file};
+        form.SetArguments({commandLine.file});
     form.Initialize();
 
     // TALLYKEY_EXIT_AFTER_SHOW=1 measures the start-up: the time from entering

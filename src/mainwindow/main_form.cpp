@@ -197,10 +197,10 @@ void MainForm::BindEvents() {
     }
     if (platform.trayIcon) {
         boundTrayIcon_ = platform.trayIcon;
-        boundTrayIcon_->OnMouse = [this](int message) { TrayIconMouse(*this, message); };
+        boundTrayIcon_->OnMouse = [this](int message) { TrayIconMouse(*this, TrayIcon, message); };
     }
     if (Application::Exists())
-        Application::Instance().OnMinimize = [this] { ApplicationMinimized(*this); };
+        Application::Instance().OnMinimize = [this] { ApplicationMinimized(*this, TrayIcon); };
 
     MainMenu->SetOnClick(MenuNew, [this] { CmdNew(); });
     MainMenu->SetOnClick(MenuOpen, [this] { CmdOpen(); });
@@ -285,7 +285,7 @@ void MainForm::BindEvents() {
 }
 
 void MainForm::Initialize() {
-    PrepareTrayIcon(*this);
+    PrepareTrayIcon(TrayIcon);
     FirstShow = true;
     const toolkit::Rect r = CommentBox->Bounds();
     CommentBox->SetBounds(r.left, r.top, r.width, DetailsPanel->ClientHeight() - kCommentTop);
@@ -299,8 +299,25 @@ void MainForm::Initialize() {
     // Before any text of the settings, the language file or a database is shown.
     toolkit::SetCurrentCodePage(ChooseCodePage());
     RecreatePasswordBox(Settings().HidePass);
-    ApplyMainFormTexts(*this);
+    ApplyLanguageTexts();
 }
+
+void MainForm::ApplyLanguageTexts() {
+    ApplyMainFormTexts({*LoginCaption, *PasswordCaption, *WebLinkCaption, *CommentCaption, *MainMenu, *TreeMenu});
+}
+
+std::string MainForm::FieldText(DetailsField field) const {
+    switch (field) {
+    case DetailsField::Title: return FindBox->Text();
+    case DetailsField::Login: return LoginBox->Text();
+    case DetailsField::Password: return PasswordBox->Text();
+    case DetailsField::WebLink: return WebLinkBox->Text();
+    case DetailsField::Comment: return CommentBox->Text();
+    }
+    return std::string();
+}
+
+void MainForm::SuppressPopupOnce() { TreeMenu->SuppressPopupOnce(); }
 
 bool MainForm::SaveEnabled() const { return MainMenu->IsEnabled(MenuSave); }
 

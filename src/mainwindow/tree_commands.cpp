@@ -21,30 +21,28 @@ bool Store(T& field, const T& value) {
     return true;
 }
 
-// Moves the selected group or item one place; true when something moved.
-// Afterwards the moved record's new node is selected.
-bool MoveSelected(MainForm& form, Direction dir) {
-    const TreeNode node = form.GroupTree->Selected();
+} // namespace
+
+bool MainForm::MoveSelected(Direction dir) {
+    const TreeNode node = GroupTree->Selected();
     if (node == NoTreeNode)
         return false;
-    const NodeRef ref = FindByNode(form.Db, node);
+    const NodeRef ref = FindByNode(Db, node);
     const int step = dir == Direction::Up ? -1 : 1;
-    if (form.GroupTree->Parent(node) == NoTreeNode) {
-        if (!ref.isGroup() || !MoveGroup(form.Db, ref.group, dir))
+    if (GroupTree->Parent(node) == NoTreeNode) {
+        if (!ref.isGroup() || !MoveGroup(Db, ref.group, dir))
             return false;
-        form.RebuildTree();
-        form.GroupTree->Select(form.Db.Groups[static_cast<std::size_t>(ref.group + step)].Node);
+        RebuildTree();
+        GroupTree->Select(Db.Groups[static_cast<std::size_t>(ref.group + step)].Node);
         return true;
     }
-    if (!ref.isItem() || !MoveItem(form.Db, ref.group, ref.item, dir))
+    if (!ref.isItem() || !MoveItem(Db, ref.group, ref.item, dir))
         return false;
-    form.RebuildTree();
-    const auto& items = form.Db.Items[static_cast<std::size_t>(ref.group)];
-    form.GroupTree->Select(items[static_cast<std::size_t>(ref.item + step)].Node);
+    RebuildTree();
+    const auto& items = Db.Items[static_cast<std::size_t>(ref.group)];
+    GroupTree->Select(items[static_cast<std::size_t>(ref.item + step)].Node);
     return true;
 }
-
-} // namespace
 
 void MainForm::CmdAddGroup() {
     NewGroupForm editor(*NodeImages);
@@ -158,13 +156,13 @@ void MainForm::CmdDelete() {
 }
 
 void MainForm::CmdMoveUp() {
-    MoveSelected(*this, Direction::Up);
+    MoveSelected(Direction::Up);
     // Marked also when nothing moved, as the user asked for a change.
     MarkChanged();
 }
 
 void MainForm::CmdMoveDown() {
-    MoveSelected(*this, Direction::Down);
+    MoveSelected(Direction::Down);
     MarkChanged();
 }
 

@@ -4,12 +4,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "mainwindow/main_form.h"
 #include "preferences/ini_file.h"
 #include "preferences/options_dialog.h"
 #include "preferences/settings.h"
 #include "system/file_system.h"
 #include "toolkit/ansi_text.h"
+#include "toolkit/application.h"
+#include "toolkit/menu.h"
 
 namespace tallykey {
 
@@ -91,7 +92,7 @@ std::string LanguageSection::Read(const std::string& key, const std::string& def
     return Cut(toolkit::Utf8ToAnsi(utf8, inUse));
 }
 
-void ApplyMainFormTexts(MainForm& form) {
+void ApplyMainFormTexts(const MainFormTextTargets& form) {
     LanguageSection lang("Main Form");
     TMessageTexts& texts = MessageTexts();
     if (!lang.InUse()) {
@@ -99,16 +100,16 @@ void ApplyMainFormTexts(MainForm& form) {
         texts = TMessageTexts{};
         return;
     }
-    ApplyText(lang, *form.LoginCaption, "Login");
-    ApplyText(lang, *form.PasswordCaption, "Password");
-    ApplyText(lang, *form.WebLinkCaption, "Weblink");
-    ApplyText(lang, *form.CommentCaption, "Comment");
+    ApplyText(lang, form.loginCaption, "Login");
+    ApplyText(lang, form.passwordCaption, "Password");
+    ApplyText(lang, form.webLinkCaption, "Weblink");
+    ApplyText(lang, form.commentCaption, "Comment");
     // Keys are numbered over all menu levels in pre-order, which is the
     // menu's own item order; as many keys as the menu has items.
-    for (int i = 0; i < form.MainMenu->Count(); ++i)
-        form.MainMenu->SetText(i, lang.Read("Menu" + std::to_string(i + 1)));
-    for (int i = 0; i < form.TreeMenu->Count(); ++i)
-        form.TreeMenu->SetText(i, lang.Read("Popup" + std::to_string(i + 1)));
+    for (int i = 0; i < form.mainMenu.Count(); ++i)
+        form.mainMenu.SetText(i, lang.Read("Menu" + std::to_string(i + 1)));
+    for (int i = 0; i < form.treeMenu.Count(); ++i)
+        form.treeMenu.SetText(i, lang.Read("Popup" + std::to_string(i + 1)));
     texts.QSave = lang.Read("QSave");
     texts.QSaveTitle = lang.Read("QSaveTitle");
     texts.WWrongPass = lang.Read("WWrongPass");

@@ -4,9 +4,13 @@
 #include <string>
 #include <string_view>
 
+namespace toolkit {
+class Label;
+class Menu;
+} // namespace toolkit
+
 namespace tallykey {
 
-class MainForm;
 class OptionsDialog;
 
 // The texts of the main window's questions and warnings, and the help file name.
@@ -69,8 +73,18 @@ void ApplyText(const LanguageSection& section, Captioned& control, const std::st
     control.SetCaption(section.Read(key));
 }
 
+// The parts of the main window that section "Main Form" names.
+struct MainFormTextTargets {
+    toolkit::Label& loginCaption;
+    toolkit::Label& passwordCaption;
+    toolkit::Label& webLinkCaption;
+    toolkit::Label& commentCaption;
+    toolkit::Menu& mainMenu;
+    toolkit::Menu& treeMenu;
+};
+
 // Loads section "Main Form" into the main window and the message texts.
-void ApplyMainFormTexts(MainForm& form);
+void ApplyMainFormTexts(const MainFormTextTargets& form);
 // Loads section "Options Form" into the open options dialog.
 void ApplyOptionsFormTexts(OptionsDialog& dialog);
 

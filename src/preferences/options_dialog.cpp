@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "mainwindow/main_form.h"
 #include "preferences/data_files.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
@@ -66,8 +65,8 @@ std::vector<std::string> LanguageFileNames() {
     return names;
 }
 
-OptionsDialog::OptionsDialog(MainForm& form)
-    : toolkit::Window(toolkit::WindowStyle::Dialog), form_(form) {
+OptionsDialog::OptionsDialog(OptionsHost& host)
+    : toolkit::Window(toolkit::WindowStyle::Dialog), host_(host) {
     SetCaption("Configuration");
     SetFont(toolkit::Font{});
     SetClientSize(265, 355);
@@ -223,7 +222,7 @@ void OptionsDialog::FiletypeClicked() {
     FiletypeCheck->SetChecked(association->IsRegistered(exe));
 }
 
-void OptionsDialog::HidePassClicked() { form_.RecreatePasswordBox(HidePassCheck->IsChecked()); }
+void OptionsDialog::HidePassClicked() { host_.RecreatePasswordBox(HidePassCheck->IsChecked()); }
 
 void OptionsDialog::LanguageChanged() {
     const int index = LanguageList->ItemIndex();
@@ -235,7 +234,7 @@ void OptionsDialog::LanguageChanged() {
     if (index <= 0 || ChooseCodePage() != toolkit::CurrentCodePage())
         toolkit::MessageBox(this, "Please restart program to load this language.", "Information",
                             toolkit::MB_OK | toolkit::MB_ICONINFORMATION);
-    ApplyMainFormTexts(form_);
+    host_.ApplyLanguageTexts();
     ApplyOptionsFormTexts(*this);
 }
 
@@ -253,8 +252,8 @@ void OptionsDialog::CloseClicked() {
     EndModal(toolkit::ResultOK);
 }
 
-void ShowOptions(MainForm& form) {
-    OptionsDialog dialog(form);
+void ShowOptions(OptionsHost& host) {
+    OptionsDialog dialog(host);
     dialog.ShowModal();
 }
 

@@ -9,12 +9,22 @@
 
 namespace tallykey {
 
-class MainForm;
+// What the options dialog changes in the main window while it is open.
+class OptionsHost {
+public:
+    // Shows the password of the details panel masked or plain (HidePass).
+    virtual void RecreatePasswordBox(bool masked) = 0;
+    // Loads the texts of the language file now chosen (LangFile).
+    virtual void ApplyLanguageTexts() = 0;
+
+protected:
+    ~OptionsHost() = default;
+};
 
 class OptionsDialog : public toolkit::Window {
 public:
     // Builds the dialog and fills it from the settings in memory.
-    explicit OptionsDialog(MainForm& form);
+    explicit OptionsDialog(OptionsHost& host);
     ~OptionsDialog() override;
 
     // In creation order, which is also the Tab order.
@@ -43,7 +53,7 @@ private:
     void LanguageChanged();
     void CloseClicked();
 
-    MainForm& form_;
+    OptionsHost& host_;
     // The language files behind the list's entries after the first, by the
     // file system's names (the list shows them in the code page in use).
     std::vector<std::string> languageFiles_;
@@ -53,6 +63,6 @@ private:
 std::vector<std::string> LanguageFileNames();
 
 // Creates the dialog, shows it modally and destroys it.
-void ShowOptions(MainForm& form);
+void ShowOptions(OptionsHost& host);
 
 } // namespace tallykey

@@ -12,11 +12,11 @@ class CopyFieldTest : public DesktopTest {};
 TEST_F(CopyFieldTest, ButtonsAndEnterCopyTheirFieldWithItsBeep) {
     Settings().BeepOnCopy = true;
     Select(0, 0);
-    ClickOn(*form->CopyLoginButton);
-    ClickOn(*form->CopyPasswordButton);
-    ClickOn(*form->OpenLinkButton); // copies while OnWebLink is off
-    PressKeyOn(*form->LoginBox, toolkit::VK_RETURN);
-    PressKeyOn(*form->PasswordBox, toolkit::VK_RETURN);
+    ClickOn(*Parts(*form).CopyLoginButton);
+    ClickOn(*Parts(*form).CopyPasswordButton);
+    ClickOn(*Parts(*form).OpenLinkButton); // copies while OnWebLink is off
+    PressKeyOn(*Parts(*form).LoginBox, toolkit::VK_RETURN);
+    PressKeyOn(*Parts(*form).PasswordBox, toolkit::VK_RETURN);
     EXPECT_EQ(Copies(), (std::vector<std::string>{"me", "pw1", "mail.example.com", "me", "pw1"}));
     EXPECT_EQ(Beeps(), (std::vector<int>{1750, 2000, 2250, 1750, 2000}));
     EXPECT_EQ(platform.clipboard.text, "pw1");
@@ -66,25 +66,25 @@ TEST_F(CopyFieldTest, EmptyFieldLeavesClipboardAndSpeakerAlone) {
     Settings().MinOnCopy = true;
     platform.clipboard.SetText("from another program");
     Select(0, 2); // no login
-    ClickOn(*form->CopyLoginButton);
+    ClickOn(*Parts(*form).CopyLoginButton);
     Select(0, 3); // no password, no web link
-    ClickOn(*form->CopyPasswordButton);
-    ClickOn(*form->OpenLinkButton);
+    ClickOn(*Parts(*form).CopyPasswordButton);
+    ClickOn(*Parts(*form).OpenLinkButton);
     CopyField(*form, 9); // no such mode
     EXPECT_EQ(platform.clipboard.text, "from another program");
     EXPECT_EQ(Copies().size(), 1u);
     EXPECT_EQ(platform.clipboard.clears, 0);
     EXPECT_TRUE(Beeps().empty());
     EXPECT_FALSE(Minimized());
-    EXPECT_FALSE(form->TreeMenu->IsPopupSuppressed());
+    EXPECT_FALSE(Parts(*form).TreeMenu->IsPopupSuppressed());
 }
 
 TEST_F(CopyFieldTest, MaskedPasswordBoxStillCopiesTheRealPassword) {
     form->RecreatePasswordBox(true);
     Select(1, 0);
-    ASSERT_TRUE(form->PasswordBox->IsPasswordStyle());
-    ClickOn(*form->CopyPasswordButton);
-    PressKeyOn(*form->PasswordBox, toolkit::VK_RETURN); // Enter survives the re-creation
+    ASSERT_TRUE(Parts(*form).PasswordBox->IsPasswordStyle());
+    ClickOn(*Parts(*form).CopyPasswordButton);
+    PressKeyOn(*Parts(*form).PasswordBox, toolkit::VK_RETURN); // Enter survives the re-creation
     EXPECT_EQ(Copies(), (std::vector<std::string>{"0000", "0000"}));
 }
 
@@ -92,15 +92,15 @@ TEST_F(CopyFieldTest, CopySoundPlaysTheEmbeddedWaveWithoutWaiting) {
     Settings().BeepOnCopy = true;
     Settings().BeepWithCard = true;
     Select(0, 0);
-    ClickOn(*form->CopyLoginButton);
-    ClickOn(*form->CopyPasswordButton);
+    ClickOn(*Parts(*form).CopyLoginButton);
+    ClickOn(*Parts(*form).CopyPasswordButton);
     EXPECT_EQ(platform.sound.waves, (std::vector<std::size_t>{11882, 11882}));
     EXPECT_TRUE(platform.sound.beeps.empty());
     EXPECT_TRUE(script.boxes.empty());
 
     // Without BeepOnCopy nothing sounds, whichever device is chosen.
     Settings().BeepOnCopy = false;
-    ClickOn(*form->CopyLoginButton);
+    ClickOn(*Parts(*form).CopyLoginButton);
     EXPECT_EQ(platform.sound.waves.size(), 2u);
 }
 
@@ -110,10 +110,10 @@ TEST_F(CopyFieldTest, MissingWaveIsReportedOnEveryCopyAndMinimisingFollows) {
     SetCopySoundLookup([](std::string_view) { return toolkit::ResourceData{}; });
     Select(0, 0);
     script.answers = {toolkit::IDOK, toolkit::IDOK};
-    ClickOn(*form->CopyLoginButton);
+    ClickOn(*Parts(*form).CopyLoginButton);
     EXPECT_FALSE(Minimized());
     Settings().MinOnCopy = true;
-    ClickOn(*form->CopyPasswordButton);
+    ClickOn(*Parts(*form).CopyPasswordButton);
     ASSERT_EQ(script.boxes.size(), 2u);
     for (const toolkit::MessageBoxRequest& box : script.boxes) {
         EXPECT_EQ(box.text, "Wave resource not found.");
@@ -128,21 +128,21 @@ TEST_F(CopyFieldTest, MissingWaveIsReportedOnEveryCopyAndMinimisingFollows) {
 TEST_F(CopyFieldTest, MinimiseOnCopyShutsOnlyThePopupOfThatAction) {
     Settings().MinOnCopy = true;
     Select(0, 0);
-    ClickOn(*form->CopyLoginButton);
+    ClickOn(*Parts(*form).CopyLoginButton);
     EXPECT_TRUE(Minimized());
     // A pop-up that the same mouse action opens is not shown...
-    EXPECT_TRUE(form->TreeMenu->IsPopupSuppressed());
-    EXPECT_FALSE(form->TreeMenu->Popup(10, 10));
+    EXPECT_TRUE(Parts(*form).TreeMenu->IsPopupSuppressed());
+    EXPECT_FALSE(Parts(*form).TreeMenu->Popup(10, 10));
     // ...but the tree's menu opens again for later clicks.
     TestApp().ProcessMessages();
     RestoreWindow();
-    EXPECT_FALSE(form->TreeMenu->IsPopupSuppressed());
-    EXPECT_TRUE(form->TreeMenu->Popup(10, 10));
+    EXPECT_FALSE(Parts(*form).TreeMenu->IsPopupSuppressed());
+    EXPECT_TRUE(Parts(*form).TreeMenu->Popup(10, 10));
 
     // Without MinOnCopy nothing is suppressed or minimised.
     Settings().MinOnCopy = false;
-    ClickOn(*form->CopyPasswordButton);
-    EXPECT_FALSE(form->TreeMenu->IsPopupSuppressed());
+    ClickOn(*Parts(*form).CopyPasswordButton);
+    EXPECT_FALSE(Parts(*form).TreeMenu->IsPopupSuppressed());
     EXPECT_FALSE(Minimized());
 }
 
@@ -151,7 +151,7 @@ TEST_F(CopyFieldTest, ClearClipboardEmptiesItSilently) {
     Settings().MinOnCopy = true;
     Select(0, 0);
     platform.clipboard.SetText("secret");
-    form->MainMenu->Click(MenuClearClipboard);
+    Parts(*form).MainMenu->Click(MenuClearClipboard);
     EXPECT_EQ(platform.clipboard.text, "");
     EXPECT_EQ(platform.clipboard.clears, 1);
     EXPECT_TRUE(Beeps().empty());
@@ -164,22 +164,22 @@ TEST_F(CopyFieldTest, ClearClipboardEmptiesItSilently) {
     EXPECT_FALSE(TextToClipboard(""));
     // A lost copy still sounds, as the result is not looked at.
     platform.clipboard.fail = true;
-    ClickOn(*form->CopyLoginButton);
+    ClickOn(*Parts(*form).CopyLoginButton);
     EXPECT_EQ(Beeps(), std::vector<int>{1750});
 }
 
 TEST_F(CopyFieldTest, ClearClipboardTakesOffOnlyWhatTheProgramPutThere) {
     Settings().ClearClipboard = 1;
     Select(0, 0);
-    ClickOn(*form->CopyPasswordButton);
+    ClickOn(*Parts(*form).CopyPasswordButton);
     const auto copied = std::chrono::steady_clock::now();
-    ClickOn(*form->CopyLoginButton); // the later copy is the one waited for
+    ClickOn(*Parts(*form).CopyLoginButton); // the later copy is the one waited for
     ASSERT_TRUE(PumpUntil([&] { return platform.clipboard.text.empty(); }, 10000));
     EXPECT_GE(std::chrono::steady_clock::now() - copied, std::chrono::seconds(1));
     EXPECT_EQ(platform.clipboard.clears, 1);
 
     // Something copied by another program meanwhile stays where it is.
-    ClickOn(*form->CopyPasswordButton);
+    ClickOn(*Parts(*form).CopyPasswordButton);
     platform.clipboard.text = "copied elsewhere";
     PumpUntil([] { return false; }, 2500);
     EXPECT_EQ(platform.clipboard.text, "copied elsewhere");

@@ -23,7 +23,7 @@ class DesktopTest : public MainWindowTest {
 protected:
     DesktopTest() {
         FirstShow();
-        form->Db = DesktopDatabase();
+        Parts(*form).Db = DesktopDatabase();
         form->RebuildTree();
     }
     ~DesktopTest() override {
@@ -36,8 +36,8 @@ protected:
     }
 
     // Selects an entry as a click in the tree does (details, then quick copy).
-    void Select(int g, int i) { form->GroupTree->Select(ItemNode(g, i)); }
-    void SelectGroup(int g) { form->GroupTree->Select(GroupNode(g)); }
+    void Select(int g, int i) { Parts(*form).GroupTree->Select(ItemNode(g, i)); }
+    void SelectGroup(int g) { Parts(*form).GroupTree->Select(GroupNode(g)); }
 
     std::vector<int> Beeps() const {
         std::vector<int> frequencies;

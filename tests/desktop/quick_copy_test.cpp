@@ -124,8 +124,8 @@ TEST_F(QuickCopyTest, MinimiseOnCopyAfterTheLoginAndAfterThePassword) {
 }
 
 TEST_F(QuickCopyTest, EveryCloseRequestReleasesTheKeyEvenWhenCancelled) {
-    form->CurrentFile = dir.File("open.tkf");
-    form->Saved = false;
+    Parts(*form).CurrentFile = dir.File("open.tkf");
+    Parts(*form).Saved = false;
     form->SetSaveEnabled(true);
     Select(0, 0);
     ASSERT_TRUE(Armed());

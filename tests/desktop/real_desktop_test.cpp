@@ -45,7 +45,7 @@ public:
         TDatabase db;
         AppendGroup(db, "Web", 3);
         AppendItem(db, 0, "Shop", kLogin, kPassword, "shop.example.com", "", 17);
-        form->Db = db;
+        Parts(*form).Db = db;
         form->RebuildTree();
     }
     ~RealProgram() {
@@ -53,7 +53,7 @@ public:
         form.reset();
         SetSettingsFilePath(std::string());
     }
-    void SelectEntry() { form->GroupTree->Select(form->Db.Items.at(0).at(0).Node); }
+    void SelectEntry() { Parts(*form).GroupTree->Select(Parts(*form).Db.Items.at(0).at(0).Node); }
 
     TempDir dir;
     std::unique_ptr<MainForm> form;
@@ -164,7 +164,7 @@ TEST(RealDesktopChild, MinimiseToTray) {
     program.SelectEntry();
     toolkit::TrayIcon& tray = *toolkit::Platform().trayIcon;
     ASSERT_TRUE(PumpUntil([&] { return tray.Available(); }, 10000));
-    toolkit::input::ClickOn(*program.form->CopyPasswordButton);
+    toolkit::input::ClickOn(*Parts(*program.form).CopyPasswordButton);
     EXPECT_FALSE(program.form->IsShown());
     EXPECT_EQ(tray.IconCount(), 1);
     EXPECT_EQ(toolkit::Platform().clipboard->Text(), kPassword);
@@ -220,7 +220,7 @@ TEST(RealDesktopChild, TrayAfterTheTaskbar) {
     program.SelectEntry();
     unsigned long w = 0;
     ASSERT_TRUE(PumpUntil([&] { return (w = desk.Find(form.Caption())) && desk.Active(w) && form.HasFocus(); }, 30000));
-    toolkit::input::ClickOn(*form.CopyPasswordButton);
+    toolkit::input::ClickOn(*Parts(form).CopyPasswordButton);
     EXPECT_EQ(desk.State(w), Desk::kIconic); // done when the window manager has done it
     ASSERT_TRUE(PumpUntil([&] { return form.IsMinimized(); }, 30000));
     desk.Activate(w);
@@ -231,7 +231,7 @@ TEST(RealDesktopChild, TrayAfterTheTaskbar) {
     Settings().MinimizeToTray = true;
     toolkit::TrayIcon& tray = *toolkit::Platform().trayIcon;
     ASSERT_TRUE(PumpUntil([&] { return tray.Available(); }, 10000));
-    toolkit::input::ClickOn(*form.CopyPasswordButton);
+    toolkit::input::ClickOn(*Parts(form).CopyPasswordButton);
     EXPECT_FALSE(form.IsShown());
     EXPECT_EQ(tray.IconCount(), 1);
     Say("IN TRAY");

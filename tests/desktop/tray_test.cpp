@@ -11,17 +11,17 @@ protected:
 };
 
 TEST_F(TrayTest, RecordIsFilledOnceWithTheApplicationCaption) {
-    EXPECT_EQ(form->TrayIcon.id, 1);
-    EXPECT_EQ(form->TrayIcon.tip, "Tallykey 0.4");
+    EXPECT_EQ(Parts(*form).TrayIcon.id, 1);
+    EXPECT_EQ(Parts(*form).TrayIcon.tip, "Tallykey 0.4");
     toolkit::ResourceData icon = toolkit::FindResource("MAINICON");
-    EXPECT_EQ(form->TrayIcon.icon.data, icon.data);
-    EXPECT_EQ(form->TrayIcon.icon.size, icon.size);
+    EXPECT_EQ(Parts(*form).TrayIcon.icon.data, icon.data);
+    EXPECT_EQ(Parts(*form).TrayIcon.icon.size, icon.size);
     // The tip field holds 63 characters and its NUL.
     TestApp().SetCaption(std::string(80, 'x'));
-    PrepareTrayIcon(*form);
-    EXPECT_EQ(form->TrayIcon.tip, std::string(63, 'x'));
+    PrepareTrayIcon(Parts(*form).TrayIcon);
+    EXPECT_EQ(Parts(*form).TrayIcon.tip, std::string(63, 'x'));
     TestApp().SetCaption(kAppTitle);
-    PrepareTrayIcon(*form);
+    PrepareTrayIcon(Parts(*form).TrayIcon);
 }
 
 TEST_F(TrayTest, WithoutTheOptionMinimisingLeavesNoIcon) {
@@ -72,7 +72,7 @@ TEST_F(TrayTest, EveryCopyGoesToTheTrayWithMinimiseOnCopy) {
     Settings().MinimizeToTray = true;
     Settings().MinOnCopy = true;
     Select(0, 0);
-    toolkit::input::ClickOn(*form->CopyPasswordButton);
+    toolkit::input::ClickOn(*Parts(*form).CopyPasswordButton);
     EXPECT_EQ(Tray().IconCount(), 1);
     EXPECT_FALSE(form->IsShown());
     // The hot key can fire while the program is in the tray: still one icon.

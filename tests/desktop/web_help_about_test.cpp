@@ -30,13 +30,13 @@ TEST_F(WebHelpAboutTest, WebLinksGetHttpUnlessTheyStartWithAKnownScheme) {
     };
     for (const auto& [link, address] : cases) {
         Opened().clear();
-        form->WebLinkBox->SetText(link);
-        toolkit::input::ClickOn(*form->OpenLinkButton);
+        Parts(*form).WebLinkBox->SetText(link);
+        toolkit::input::ClickOn(*Parts(*form).OpenLinkButton);
         EXPECT_EQ(Opened(), std::vector<std::string>{address}) << link;
     }
-    form->WebLinkBox->SetText("");
+    Parts(*form).WebLinkBox->SetText("");
     Opened().clear();
-    toolkit::input::ClickOn(*form->OpenLinkButton);
+    toolkit::input::ClickOn(*Parts(*form).OpenLinkButton);
     EXPECT_TRUE(Opened().empty());
     EXPECT_TRUE(Copies().empty());
     EXPECT_TRUE(Beeps().empty());
@@ -45,7 +45,7 @@ TEST_F(WebHelpAboutTest, WebLinksGetHttpUnlessTheyStartWithAKnownScheme) {
 TEST_F(WebHelpAboutTest, WithOnWebLinkOffTheButtonCopiesTheAddress) {
     Settings().BeepOnCopy = true;
     Select(0, 0);
-    toolkit::input::ClickOn(*form->OpenLinkButton);
+    toolkit::input::ClickOn(*Parts(*form).OpenLinkButton);
     EXPECT_TRUE(Opened().empty());
     EXPECT_EQ(Copies(), std::vector<std::string>{"mail.example.com"});
     EXPECT_EQ(Beeps(), std::vector<int>{2250});
@@ -65,7 +65,7 @@ TEST_F(WebHelpAboutTest, HelpOpensTheFileBesideTheProgramOrWarns) {
 
     // A folder of that name is no help file.
     std::filesystem::create_directory(folder + "tallyk_eng.chm");
-    form->MainMenu->Click(MenuContents);
+    Parts(*form).MainMenu->Click(MenuContents);
     EXPECT_EQ(script.boxes.size(), 2u);
     std::filesystem::remove(folder + "tallyk_eng.chm");
 
@@ -76,11 +76,11 @@ TEST_F(WebHelpAboutTest, HelpOpensTheFileBesideTheProgramOrWarns) {
     // A language file may name another help file.
     MessageTexts().HelpFile = "tallyk_rus.chm";
     script.answers = {toolkit::IDOK};
-    form->MainMenu->Click(MenuContents);
+    Parts(*form).MainMenu->Click(MenuContents);
     ASSERT_EQ(script.boxes.size(), 3u);
     EXPECT_EQ(script.boxes[2].text, "'" + folder + "tallyk_rus.chm' not found.");
     WriteFile(folder + "tallyk_rus.chm", "ITSF");
-    form->MainMenu->Click(MenuContents);
+    Parts(*form).MainMenu->Click(MenuContents);
     EXPECT_EQ(Opened().back(), folder + "tallyk_rus.chm");
 }
 
@@ -107,7 +107,7 @@ TEST_F(WebHelpAboutTest, InstalledHelpAndTheWebPagesWhereNoViewerShowsIt) {
 
 TEST_F(WebHelpAboutTest, AboutShowsTheVersionWithLinesEndingInLfCr) {
     script.answers = {toolkit::IDOK};
-    form->MainMenu->Click(MenuAbout);
+    Parts(*form).MainMenu->Click(MenuAbout);
     ASSERT_EQ(script.boxes.size(), 1u);
     const toolkit::MessageBoxRequest& box = script.boxes[0];
     EXPECT_EQ(box.caption, "About");

@@ -11,16 +11,16 @@ protected:
     DetailsTest() { FirstShow(); }
 
     void Load(TDatabase db) {
-        form->Db = std::move(db);
+        Parts(*form).Db = std::move(db);
         form->RebuildTree();
     }
     std::vector<std::string> Details() const {
-        return {form->FindBox->Text(), form->LoginBox->Text(), form->PasswordBox->Text(),
-                form->WebLinkBox->Text(), form->CommentBox->Text()};
+        return {Parts(*form).FindBox->Text(), Parts(*form).LoginBox->Text(), Parts(*form).PasswordBox->Text(),
+                Parts(*form).WebLinkBox->Text(), Parts(*form).CommentBox->Text()};
     }
     // Looks for `text` as the find button does.
     bool Find(const std::string& text) {
-        form->FindBox->SetText(text);
+        Parts(*form).FindBox->SetText(text);
         return form->FindNode();
     }
     static TDatabase Titles(const std::vector<std::pair<std::string, std::vector<std::string>>>& groups) {
@@ -36,7 +36,7 @@ protected:
 
 TEST_F(DetailsTest, RebuildShowsTheModelWithNothingSelected) {
     Load(SampleDatabase());
-    toolkit::TreeView& tree = *form->GroupTree;
+    toolkit::TreeView& tree = *Parts(*form).GroupTree;
     ASSERT_EQ(tree.TopLevelCount(), 2);
     EXPECT_EQ(tree.NodeCount(), 5);
     EXPECT_EQ(tree.Text(GroupNode(0)), "Mail");
@@ -51,10 +51,10 @@ TEST_F(DetailsTest, RebuildShowsTheModelWithNothingSelected) {
 
     // A branch opened by hand does not survive the next rebuild.
     tree.ToggleByUser(GroupNode(1));
-    form->Saved = true;
+    Parts(*form).Saved = true;
     form->SetSaveEnabled(false);
-    form->GroupTree->Select(ItemNode(1, 0));
-    ASSERT_EQ(form->LoginBox->Text(), "1234");
+    Parts(*form).GroupTree->Select(ItemNode(1, 0));
+    ASSERT_EQ(Parts(*form).LoginBox->Text(), "1234");
     form->RebuildTree();
     EXPECT_FALSE(tree.IsExpanded(GroupNode(1)));
     EXPECT_EQ(tree.Selected(), toolkit::NoTreeNode);
@@ -64,14 +64,14 @@ TEST_F(DetailsTest, RebuildShowsTheModelWithNothingSelected) {
 
 TEST_F(DetailsTest, SelectionFillsOrEmptiesTheDetails) {
     Load(SampleDatabase());
-    form->GroupTree->Select(ItemNode(0, 0));
+    Parts(*form).GroupTree->Select(ItemNode(0, 0));
     EXPECT_EQ(Details(), (std::vector<std::string>{"Box", "me", "pw1", "mail.example.com",
                                                    "line 1\r\nline 2"}));
-    form->GroupTree->Select(GroupNode(1));
+    Parts(*form).GroupTree->Select(GroupNode(1));
     EXPECT_EQ(Details(), std::vector<std::string>(5, "")) << "a group shows nothing, find box included";
 
-    form->GroupTree->Select(ItemNode(0, 0));
-    form->GroupTree->Select(ItemNode(0, 1));
+    Parts(*form).GroupTree->Select(ItemNode(0, 0));
+    Parts(*form).GroupTree->Select(ItemNode(0, 1));
     EXPECT_EQ(Details(), (std::vector<std::string>{"Web", "web-user", "pw2", "", ""}));
 
     // New clears the tree, and with it the details.
@@ -83,26 +83,26 @@ TEST_F(DetailsTest, SelectionFillsOrEmptiesTheDetails) {
 TEST_F(DetailsTest, FindTakesTheFirstTitleInDisplayOrder) {
     Load(Titles({{"Work", {"xAbc", "ABD"}}}));
     EXPECT_TRUE(Find("ab"));
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(0, 0));
-    EXPECT_EQ(form->FindBox->Text(), "xAbc") << "the found item shows its own title";
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(0, 0));
+    EXPECT_EQ(Parts(*form).FindBox->Text(), "xAbc") << "the found item shows its own title";
     EXPECT_TRUE(Find("ABD"));
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(0, 1));
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(0, 1));
 
     // A group comes before its own items, but after the items of earlier groups.
     Load(Titles({{"One", {"tab"}}, {"Cabin", {"Abacus"}}}));
     EXPECT_TRUE(Find("AB"));
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(0, 0));
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(0, 0));
     EXPECT_TRUE(Find("Aba"));
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(1, 0));
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(1, 0));
     EXPECT_TRUE(Find("cab"));
-    EXPECT_EQ(form->GroupTree->Selected(), GroupNode(1));
-    EXPECT_EQ(form->FindBox->Text(), "") << "a found group empties the find box";
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), GroupNode(1));
+    EXPECT_EQ(Parts(*form).FindBox->Text(), "") << "a found group empties the find box";
 
     // No match: the selection and the boxes stay.
-    form->GroupTree->Select(ItemNode(0, 0));
+    Parts(*form).GroupTree->Select(ItemNode(0, 0));
     EXPECT_FALSE(Find("zzz"));
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(0, 0));
-    EXPECT_EQ(form->FindBox->Text(), "zzz");
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(0, 0));
+    EXPECT_EQ(Parts(*form).FindBox->Text(), "zzz");
 }
 
 // Only A to Z are folded: a Cyrillic capital does not find the small letter.
@@ -110,24 +110,24 @@ TEST_F(DetailsTest, FindFoldsOnlyLatinLetters) {
     // The fixture is keyed with the cp1251 bytes of "пароль".
     script.dialogs = {TypePassword("\xcf\xe0\xf0\xee\xeb\xfc")};
     ASSERT_TRUE(form->OpenDatabase(TALLYKEY_TEST_DATA "/cyrillic-1251.tkf"));
-    ASSERT_EQ(form->Db.Groups.size(), 2u);
+    ASSERT_EQ(Parts(*form).Db.Groups.size(), 2u);
     const std::string pochta = "\xcf\xee\xf7\xf2\xe0";  // "Почта"
     const std::string POCHTA = "\xcf\xce\xd7\xd2\xc0";  // "ПОЧТА"
     const std::string yandexSmall = "\xff\xed\xe4\xe5\xea\xf1"; // "яндекс"
-    ASSERT_EQ(form->Db.Groups[0].Title, pochta);
+    ASSERT_EQ(Parts(*form).Db.Groups[0].Title, pochta);
 
     EXPECT_FALSE(Find(POCHTA));
-    EXPECT_EQ(form->GroupTree->Selected(), toolkit::NoTreeNode);
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), toolkit::NoTreeNode);
     EXPECT_FALSE(Find(yandexSmall)) << "the title starts with a capital";
     EXPECT_TRUE(Find("\xe4\xe5\xea\xf1")); // "декс"
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(0, 0));
-    EXPECT_EQ(form->LoginBox->Text(), "\xe8\xe2\xe0\xed"); // "иван"
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(0, 0));
+    EXPECT_EQ(Parts(*form).LoginBox->Text(), "\xe8\xe2\xe0\xed"); // "иван"
     EXPECT_TRUE(Find(pochta));
-    EXPECT_EQ(form->GroupTree->Selected(), GroupNode(0));
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), GroupNode(0));
 }
 
 TEST_F(DetailsTest, PopupStatesFollowTheTree) {
-    toolkit::Menu& popup = *form->TreeMenu;
+    toolkit::Menu& popup = *Parts(*form).TreeMenu;
     auto states = [&] {
         popup.Popup(0, 0);
         std::vector<bool> enabled;
@@ -142,8 +142,8 @@ TEST_F(DetailsTest, PopupStatesFollowTheTree) {
 
     Load(SampleDatabase());
     EXPECT_EQ(states(), (V{true, true, false, false, true, true}));
-    form->GroupTree->RightClick(ItemNode(0, 1));
-    EXPECT_EQ(form->GroupTree->Selected(), ItemNode(0, 1));
+    Parts(*form).GroupTree->RightClick(ItemNode(0, 1));
+    EXPECT_EQ(Parts(*form).GroupTree->Selected(), ItemNode(0, 1));
     EXPECT_EQ(states(), (V{true, true, true, true, true, true}));
 
     // The disabled items' keys still reach their commands.
@@ -151,7 +151,7 @@ TEST_F(DetailsTest, PopupStatesFollowTheTree) {
     popup.SetOnClick(PopupEdit, [&] { ++edits; });
     Load(TDatabase{});
     EXPECT_EQ(states(), (V{true, false, false, false, true, true}));
-    toolkit::input::PressKeyOn(*form->GroupTree, toolkit::VK_RETURN, toolkit::ModAlt);
+    toolkit::input::PressKeyOn(*Parts(*form).GroupTree, toolkit::VK_RETURN, toolkit::ModAlt);
     EXPECT_EQ(edits, 1);
 }
 

@@ -32,7 +32,7 @@ void PrintTo(const DocumentState& s, std::ostream* os) {
 class DocumentTest : public MainWindowTest {
 protected:
     DocumentState State() const {
-        return {form->CurrentFile, std::string(form->MasterPassword.view()), form->Saved, form->SaveEnabled(),
+        return {Parts(*form).CurrentFile, std::string(Parts(*form).MasterPassword.view()), Parts(*form).Saved, form->SaveEnabled(),
                 form->Caption()};
     }
     static std::string CaptionFor(const std::string& name) {
@@ -67,7 +67,7 @@ TEST_F(DocumentTest, StateTableRowByRow) {
     script.dialogs = {TypePassword("one")};
     ASSERT_TRUE(form->OpenDatabase(first));
     EXPECT_EQ(State(), (DocumentState{first, "one", true, false, CaptionFor("first.tkf")}));
-    EXPECT_EQ(form->GroupTree->TopLevelCount(), 2);
+    EXPECT_EQ(Parts(*form).GroupTree->TopLevelCount(), 2);
 
     // Model changed.
     form->MarkChanged();
@@ -101,18 +101,18 @@ TEST_F(DocumentTest, StateTableRowByRow) {
 
     // Branch opened or closed by the user: Save enabled, Saved untouched.
     ASSERT_TRUE(form->SaveDatabase(second));
-    form->GroupTree->ToggleByUser(GroupNode(1));
+    Parts(*form).GroupTree->ToggleByUser(GroupNode(1));
     EXPECT_EQ(State(), (DocumentState{second, "two", true, true, CaptionFor("second.tkf")}));
 
     // New, answered Yes: the password stays for the next save.
     script.answers = {IDYES};
     form->CmdNew();
     EXPECT_EQ(State(), (DocumentState{kUntitledFile, "two", true, false, CaptionFor("Untitled.tkf")}));
-    EXPECT_EQ(form->GroupTree->TopLevelCount(), 0);
-    EXPECT_TRUE(form->Db.Groups.empty());
+    EXPECT_EQ(Parts(*form).GroupTree->TopLevelCount(), 0);
+    EXPECT_TRUE(Parts(*form).Db.Groups.empty());
 
     // Exit writes CurrentFile as LastFile.
-    form->CurrentFile = second;
+    Parts(*form).CurrentFile = second;
     EXPECT_TRUE(form->CloseQuery());
     EXPECT_NE(ReadFile(dir.File("tallyk.ini")).find("LastFile=" + second), std::string::npos);
 }
@@ -135,7 +135,7 @@ TEST_F(DocumentTest, ThreeWrongPasswordsThenTheRightOne) {
         EXPECT_EQ(box.owner, nullptr) << "owned by the application object";
     }
     EXPECT_EQ(State(), (DocumentState{file, "right", true, false, CaptionFor("secret.tkf")}));
-    EXPECT_EQ(form->Db.Items[0][0].Title, "Box");
+    EXPECT_EQ(Parts(*form).Db.Items[0][0].Title, "Box");
 }
 
 // The CodePage setting decides which key typed letters make: "Пароль" opens
@@ -170,8 +170,8 @@ TEST_F(DocumentTest, TheCodePageSettingDecidesTheKeyOfTypedLetters) {
     EXPECT_EQ(toolkit::CurrentCodePage(), 1251);
     script.dialogs = {typeLetters};
     ASSERT_TRUE(form->OpenDatabase(file));
-    EXPECT_EQ(form->MasterPassword, "\xcf\xe0\xf0\xee\xeb\xfc");
-    EXPECT_EQ(toolkit::AnsiToUtf8(form->Db.Groups.at(0).Title, toolkit::CurrentCodePage()), "Почта");
+    EXPECT_EQ(Parts(*form).MasterPassword, "\xcf\xe0\xf0\xee\xeb\xfc");
+    EXPECT_EQ(toolkit::AnsiToUtf8(Parts(*form).Db.Groups.at(0).Title, toolkit::CurrentCodePage()), "Почта");
 
     if (lcAll)
         ::setenv("LC_ALL", savedLcAll.c_str(), 1);
@@ -197,7 +197,7 @@ TEST_F(DocumentTest, CancelledPromptKeepsTheOpenDatabaseAndItsChanges) {
     FirstShow();
     const std::string open = MakeDatabase(dir.File("open.tkf"), "");
     OpenPlain(open);
-    form->Db.Groups[0].Title = "Renamed";
+    Parts(*form).Db.Groups[0].Title = "Renamed";
     form->MarkChanged();
     script.dialogs = {TypePassword("new"), TypePassword("new")};
     form->CmdChangePassword();
@@ -206,7 +206,7 @@ TEST_F(DocumentTest, CancelledPromptKeepsTheOpenDatabaseAndItsChanges) {
     script.dialogs = {CancelPrompt()};
     EXPECT_FALSE(form->OpenDatabase(MakeDatabase(dir.File("other.tkf"), "other")));
     EXPECT_EQ(State(), before);
-    EXPECT_EQ(form->Db.Groups[0].Title, "Renamed");
+    EXPECT_EQ(Parts(*form).Db.Groups[0].Title, "Renamed");
 
     // Closed with the close box instead of Cancel: the same.
     script.dialogs = {[](toolkit::Window&) {}};
@@ -257,7 +257,7 @@ TEST_F(DocumentTest, ChangePasswordNeedsTwoEqualEntries) {
     script.dialogs = {TypePassword("new"), TypePassword("new")};
     form->CmdChangePassword();
     EXPECT_EQ(State(), (DocumentState{file, "new", false, true, CaptionFor("keys.tkf")}));
-    EXPECT_EQ(ReadDatabase(form->Db, "old", file).status, ReadStatus::Success)
+    EXPECT_EQ(ReadDatabase(Parts(*form).Db, "old", file).status, ReadStatus::Success)
         << "the file changes only with the next save";
     script.answers = {IDCANCEL};
     EXPECT_FALSE(form->CloseQuery());
@@ -272,7 +272,7 @@ TEST_F(DocumentTest, EmptyPasswordOpensWithoutAPrompt) {
 
     script.dialogs = {TypePassword(""), TypePassword("")};
     form->CmdChangePassword();
-    EXPECT_EQ(form->MasterPassword.view(), "");
+    EXPECT_EQ(Parts(*form).MasterPassword.view(), "");
     EXPECT_TRUE(form->SaveEnabled());
     form->CmdSave();
     EXPECT_FALSE(form->SaveEnabled());
@@ -281,15 +281,15 @@ TEST_F(DocumentTest, EmptyPasswordOpensWithoutAPrompt) {
     script.answers = {IDYES};
     form->CmdNew();
     ASSERT_TRUE(form->OpenDatabase(file));
-    EXPECT_EQ(form->Db.Groups.size(), 2u);
+    EXPECT_EQ(Parts(*form).Db.Groups.size(), 2u);
     EXPECT_EQ(script.dialogCaptions.size(), 3u);
 
     // The bundled fixture made by another implementation does the same.
     ASSERT_TRUE(form->OpenDatabase(TALLYKEY_TEST_DATA "/example.tkf"));
     EXPECT_EQ(form->Caption(), CaptionFor("example.tkf"));
-    ASSERT_EQ(form->GroupTree->TopLevelCount(), 1);
-    EXPECT_EQ(form->GroupTree->Text(GroupNode(0)), "Mail");
-    EXPECT_EQ(form->GroupTree->Text(ItemNode(0, 0)), "Box");
+    ASSERT_EQ(Parts(*form).GroupTree->TopLevelCount(), 1);
+    EXPECT_EQ(Parts(*form).GroupTree->Text(GroupNode(0)), "Mail");
+    EXPECT_EQ(Parts(*form).GroupTree->Text(ItemNode(0, 0)), "Box");
 }
 
 TEST_F(DocumentTest, ExpandingAGroupEnablesSaveButClosingAsksNothing) {
@@ -297,14 +297,14 @@ TEST_F(DocumentTest, ExpandingAGroupEnablesSaveButClosingAsksNothing) {
     const std::string file = MakeDatabase(dir.File("tree.tkf"), "");
     OpenPlain(file);
     ASSERT_FALSE(form->SaveEnabled());
-    ASSERT_FALSE(form->GroupTree->IsExpanded(GroupNode(1)));
-    form->GroupTree->ToggleByUser(GroupNode(1));
+    ASSERT_FALSE(Parts(*form).GroupTree->IsExpanded(GroupNode(1)));
+    Parts(*form).GroupTree->ToggleByUser(GroupNode(1));
     EXPECT_TRUE(form->SaveEnabled());
-    EXPECT_TRUE(form->Saved);
+    EXPECT_TRUE(Parts(*form).Saved);
     EXPECT_TRUE(form->CloseQuery()) << "no prompt: the script has no answer for one";
 
     // Saving keeps the branch as the tree shows it, not as the flag says.
-    form->GroupTree->ToggleByUser(GroupNode(0));
+    Parts(*form).GroupTree->ToggleByUser(GroupNode(0));
     form->CmdSave();
     TDatabase reread;
     ASSERT_TRUE(ReadDatabase(reread, "", file).ok());
@@ -324,13 +324,13 @@ TEST_F(DocumentTest, SavePromptShowsTheFullPath) {
     EXPECT_EQ(script.boxes[0].caption, "Confirm");
     EXPECT_EQ(script.boxes[0].flags, toolkit::MB_YESNOCANCEL | toolkit::MB_ICONQUESTION);
     EXPECT_EQ(script.boxes[0].owner, form.get());
-    EXPECT_TRUE(form->Saved);
+    EXPECT_TRUE(Parts(*form).Saved);
     EXPECT_FALSE(form->SaveEnabled());
     // Nothing left to save: no question.
     EXPECT_EQ(form->AskSaveChanges(), IDNO);
 
     // A path as the Windows file dialog gives it shows whole; the caption keeps the name only.
-    form->CurrentFile = "C:\\data\\private.tkf";
+    Parts(*form).CurrentFile = "C:\\data\\private.tkf";
     form->SetTitle();
     EXPECT_EQ(form->Caption(), CaptionFor("private.tkf"));
     form->MarkChanged();
@@ -360,7 +360,7 @@ TEST_F(DocumentTest, FileNamesShowAsTheFileSystemHasThem) {
     const std::string cyrillic = MakeDatabase(dir.File("\xd0\xa1\xd0\xb5\xd0\xb9\xd1\x84.tkf"), ""); // "Сейф.tkf"
     OpenPlain(cyrillic);
     EXPECT_EQ(form->Caption(), CaptionFor("????.tkf"));
-    form->Db.Groups[0].Title = "Saved";
+    Parts(*form).Db.Groups[0].Title = "Saved";
     form->MarkChanged();
     ASSERT_TRUE(form->SaveDocument());
     TDatabase db;
@@ -403,8 +403,8 @@ TEST_F(DocumentTest, PromptTakesOnlyWhatTheCodePageHolds) {
     script.dialogs = {typeCyrillic};
     ASSERT_TRUE(form->OpenDatabase(file));
     EXPECT_EQ(notice, "");
-    EXPECT_EQ(form->MasterPassword, "\xcf\xe0\xf0\xee\xeb\xfc");
-    EXPECT_EQ(form->Db.Groups[0].Title, "\xcf\xee\xf7\xf2\xe0"); // "Почта"
+    EXPECT_EQ(Parts(*form).MasterPassword, "\xcf\xe0\xf0\xee\xeb\xfc");
+    EXPECT_EQ(Parts(*form).Db.Groups[0].Title, "\xcf\xee\xf7\xf2\xe0"); // "Почта"
 
     // A password pasted with its line break keeps the first line only.
     auto paste = [](toolkit::Window& window) {
@@ -414,7 +414,7 @@ TEST_F(DocumentTest, PromptTakesOnlyWhatTheCodePageHolds) {
     };
     script.dialogs = {paste, paste};
     form->CmdChangePassword();
-    EXPECT_EQ(form->MasterPassword, "pw123");
+    EXPECT_EQ(Parts(*form).MasterPassword, "pw123");
 }
 
 TEST_F(DocumentTest, NewAlwaysAsksFirst) {
@@ -424,7 +424,7 @@ TEST_F(DocumentTest, NewAlwaysAsksFirst) {
     script.answers = {IDNO};
     form->CmdNew();
     EXPECT_EQ(State(), opened);
-    EXPECT_EQ(form->Db.Groups.size(), 2u);
+    EXPECT_EQ(Parts(*form).Db.Groups.size(), 2u);
     ASSERT_EQ(script.boxes.size(), 1u);
     EXPECT_EQ(script.boxes[0].text,
               "Are you sure you want to create new file? All changes will be lost.");
@@ -447,26 +447,26 @@ TEST_F(DocumentTest, DroppedFiles) {
     toolkit::input::DropFiles(*form, shouted);
     TestApp().ProcessMessages();
     EXPECT_TRUE(script.boxes.empty());
-    EXPECT_EQ(form->CurrentFile, open);
+    EXPECT_EQ(Parts(*form).CurrentFile, open);
 
     // Two files at once name no single file: the save prompt, then nothing opens.
     script.answers = {IDNO};
     toolkit::input::DropFiles(*form, other + "\r" + open);
     TestApp().ProcessMessages();
     EXPECT_EQ(script.boxes.size(), 1u);
-    EXPECT_EQ(form->CurrentFile, open);
+    EXPECT_EQ(Parts(*form).CurrentFile, open);
 
     // Cancel at the prompt stops.
     script.answers = {IDCANCEL};
     form->FilesDropped(other);
-    EXPECT_EQ(form->CurrentFile, open);
+    EXPECT_EQ(Parts(*form).CurrentFile, open);
 
     // One other file: opened after the prompt.
     script.answers = {IDNO};
     toolkit::input::DropFiles(*form, other);
     TestApp().ProcessMessages();
-    EXPECT_EQ(form->CurrentFile, other);
-    EXPECT_EQ(form->GroupTree->TopLevelCount(), 0);
+    EXPECT_EQ(Parts(*form).CurrentFile, other);
+    EXPECT_EQ(Parts(*form).GroupTree->TopLevelCount(), 0);
     EXPECT_EQ(script.boxes.size(), 3u);
 }
 
@@ -484,7 +484,7 @@ TEST_F(DocumentTest, DamagedFileShowsTheDecryptionError) {
     EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
     EXPECT_EQ(script.boxes[0].flags & toolkit::MB_ICONMASK, toolkit::MB_ICONSTOP);
     EXPECT_EQ(State(), before);
-    EXPECT_EQ(form->GroupTree->TopLevelCount(), 2);
+    EXPECT_EQ(Parts(*form).GroupTree->TopLevelCount(), 2);
 }
 
 // A file that cannot be read is not a password problem: one message with the
@@ -521,7 +521,7 @@ TEST_F(DocumentTest, OpenOffersToSaveFirst) {
     form->MarkChanged();
 
     script.answers = {IDCANCEL};
-    toolkit::input::PressKeyOn(*form->GroupTree, 'O', toolkit::ModCtrl);
+    toolkit::input::PressKeyOn(*Parts(*form).GroupTree, 'O', toolkit::ModCtrl);
     EXPECT_EQ(script.boxes.size(), 1u);
     EXPECT_TRUE(script.fileRequests.empty());
 
@@ -536,32 +536,32 @@ TEST_F(DocumentTest, OpenOffersToSaveFirst) {
     EXPECT_EQ(request.filter, "Tallykey files (*.tkf)|*.tkf|All files (*.*)|*.*");
     EXPECT_EQ(request.owner, form.get());
     EXPECT_TRUE(request.options & toolkit::FileDialog::FileMustExist);
-    EXPECT_EQ(form->CurrentFile, other);
+    EXPECT_EQ(Parts(*form).CurrentFile, other);
 
     // Nothing unsaved: straight to the dialog.
     script.files = {std::nullopt};
     form->CmdOpen();
     EXPECT_EQ(script.boxes.size(), 2u);
-    EXPECT_EQ(form->CurrentFile, other);
+    EXPECT_EQ(Parts(*form).CurrentFile, other);
 }
 
 // Save on a database never saved asks for a name, as Save As does.
 TEST_F(DocumentTest, SaveOfAnUntitledDatabaseAsksForAName) {
     FirstShow();
-    form->Db = SampleDatabase();
+    Parts(*form).Db = SampleDatabase();
     form->RebuildTree();
     // Ctrl+S while Save is greyed does nothing.
-    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    toolkit::input::PressKeyOn(*Parts(*form).GroupTree, 'S', toolkit::ModCtrl);
     EXPECT_TRUE(script.fileRequests.empty());
     form->MarkChanged();
 
     script.files = {std::nullopt};
-    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    toolkit::input::PressKeyOn(*Parts(*form).GroupTree, 'S', toolkit::ModCtrl);
     ASSERT_EQ(script.fileRequests.size(), 1u);
     EXPECT_TRUE(script.fileRequests[0].save);
     EXPECT_EQ(script.fileRequests[0].initialName, "Untitled.tkf");
     EXPECT_TRUE(script.fileRequests[0].options & toolkit::FileDialog::OverwritePrompt);
-    EXPECT_EQ(form->CurrentFile, kUntitledFile);
+    EXPECT_EQ(Parts(*form).CurrentFile, kUntitledFile);
     EXPECT_TRUE(form->SaveEnabled());
 
     // A name typed without an extension is used exactly as typed.
@@ -569,7 +569,7 @@ TEST_F(DocumentTest, SaveOfAnUntitledDatabaseAsksForAName) {
     script.files = {chosen};
     form->CmdSave();
     EXPECT_TRUE(std::filesystem::is_regular_file(chosen));
-    EXPECT_EQ(form->CurrentFile, chosen);
+    EXPECT_EQ(Parts(*form).CurrentFile, chosen);
     EXPECT_EQ(form->Caption(), CaptionFor("plain-name"));
     EXPECT_FALSE(form->SaveEnabled());
 
@@ -594,17 +594,17 @@ TEST_F(DocumentTest, FailedSaveAtCloseKeepsTheWindowOpen) {
     EXPECT_FALSE(form->CloseQuery());
     ASSERT_EQ(script.boxes.size(), 2u);
     EXPECT_EQ(script.boxes[1].text, "Encryption failed!\n'" + file + "': No such file or directory");
-    EXPECT_FALSE(form->Saved);
+    EXPECT_FALSE(Parts(*form).Saved);
 
     // An untitled database whose name dialog is cancelled stays open too.
-    form->CurrentFile = kUntitledFile;
+    Parts(*form).CurrentFile = kUntitledFile;
     script.answers = {IDYES};
     script.files = {std::nullopt};
     EXPECT_FALSE(form->CloseQuery());
 
     // A save that works lets the window go.
     std::filesystem::create_directory(folder);
-    form->CurrentFile = file;
+    Parts(*form).CurrentFile = file;
     script.answers = {IDYES};
     EXPECT_TRUE(form->CloseQuery());
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
@@ -624,7 +624,7 @@ TEST_F(DocumentTest, SavingOverAFileChangedElsewhereAsks) {
         ASSERT_TRUE(WriteDatabase(theirs, "", file).ok);
     };
     OpenPlain(file);
-    form->Db.Groups[0].Title = "Mine";
+    Parts(*form).Db.Groups[0].Title = "Mine";
     form->MarkChanged();
     otherProgramWrites("Theirs");
     const std::string question =
@@ -636,7 +636,7 @@ TEST_F(DocumentTest, SavingOverAFileChangedElsewhereAsks) {
     // Cancel: nothing is written and the window stays as it was.
     const DocumentState before = State();
     script.answers = {IDCANCEL};
-    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    toolkit::input::PressKeyOn(*Parts(*form).GroupTree, 'S', toolkit::ModCtrl);
     ASSERT_EQ(script.boxes.size(), 1u);
     EXPECT_EQ(script.boxes[0].text, question);
     EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
@@ -653,7 +653,7 @@ TEST_F(DocumentTest, SavingOverAFileChangedElsewhereAsks) {
     EXPECT_EQ(script.fileRequests.size(), 1u);
     EXPECT_EQ(titleIn(file), "Theirs");
     EXPECT_EQ(titleIn(mine), "Mine");
-    EXPECT_EQ(form->CurrentFile, mine);
+    EXPECT_EQ(Parts(*form).CurrentFile, mine);
 
     // Yes: replaced; a later save with no change elsewhere asks nothing.
     otherProgramWrites("Theirs again");
@@ -686,8 +686,8 @@ TEST_F(DocumentTest, ADamagedFileOpensWithAWarningAndAsksBeforeItIsSavedOver) {
                                         "' is damaged: 48 bytes missing at its end.\nWhat could be read is shown. "
                                         "Saving over the file would lose the rest for good.");
     EXPECT_EQ(script.boxes[0].flags, toolkit::MB_OK | toolkit::MB_ICONEXCLAMATION);
-    ASSERT_EQ(form->GroupTree->TopLevelCount(), 1);
-    const std::size_t readable = form->Db.Items[0].size();
+    ASSERT_EQ(Parts(*form).GroupTree->TopLevelCount(), 1);
+    const std::size_t readable = Parts(*form).Db.Items[0].size();
     EXPECT_GT(readable, 90u);
     EXPECT_LT(readable, 100u);
 
@@ -702,7 +702,7 @@ TEST_F(DocumentTest, ADamagedFileOpensWithAWarningAndAsksBeforeItIsSavedOver) {
     EXPECT_EQ(script.boxes[1].text, question);
     EXPECT_EQ(script.boxes[1].flags, toolkit::MB_YESNO | toolkit::MB_ICONEXCLAMATION);
     EXPECT_EQ(ReadFile(file), whole.substr(0, whole.size() - 48));
-    EXPECT_FALSE(form->Saved);
+    EXPECT_FALSE(Parts(*form).Saved);
 
     // Yes: saved whole; the next save asks no more.
     script.answers = {IDYES};
@@ -726,12 +726,12 @@ TEST_F(DocumentTest, SavingOverAReadOnlyFileFailsWithTheReason) {
     OpenPlain(file);
     form->MarkChanged();
     script.answers = {IDOK};
-    toolkit::input::PressKeyOn(*form->GroupTree, 'S', toolkit::ModCtrl);
+    toolkit::input::PressKeyOn(*Parts(*form).GroupTree, 'S', toolkit::ModCtrl);
     ASSERT_EQ(script.boxes.size(), 1u);
     EXPECT_EQ(script.boxes[0].text, "Encryption failed!\n'" + file + "': Permission denied");
     EXPECT_EQ(script.boxes[0].caption, "Tallykey 0.4");
     EXPECT_EQ(ReadFile(file), before);
-    EXPECT_FALSE(form->Saved);
+    EXPECT_FALSE(Parts(*form).Saved);
     EXPECT_TRUE(form->SaveEnabled());
 }
 

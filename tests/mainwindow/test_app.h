@@ -23,6 +23,7 @@
 #include "database/database_file.h"
 #include "database/model.h"
 #include "mainwindow/main_form.h"
+#include "support/main_form_parts.h"
 #include "preferences/settings.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -176,14 +177,14 @@ protected:
     // The first show as the program runs it, with `lastFile` as the LastFile setting.
     void FirstShow(const std::string& lastFile = std::string(),
                    std::vector<std::string> arguments = {}) {
-        form->CurrentFile = lastFile;
-        form->Arguments = std::move(arguments);
+        Parts(*form).CurrentFile = lastFile;
+        Parts(*form).Arguments = std::move(arguments);
         form->Show();
         TestApp().ProcessMessages();
     }
 
-    toolkit::TreeNode GroupNode(int g) const { return form->Db.Groups.at(g).Node; }
-    toolkit::TreeNode ItemNode(int g, int i) const { return form->Db.Items.at(g).at(i).Node; }
+    toolkit::TreeNode GroupNode(int g) const { return Parts(*form).Db.Groups.at(g).Node; }
+    toolkit::TreeNode ItemNode(int g, int i) const { return Parts(*form).Db.Items.at(g).at(i).Node; }
 
     toolkit::FakePlatform platform;
     TempDir dir;

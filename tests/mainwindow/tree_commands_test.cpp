@@ -79,10 +79,10 @@ protected:
         form->Initialize();
         form->Show();
         test::TestApp().ProcessMessages();
-        form->Db = SampleDatabase();
+        Parts(*form).Db = SampleDatabase();
         form->RebuildTree();
         form->SetSaveEnabled(false);
-        form->Saved = true;
+        Parts(*form).Saved = true;
     }
     ~TreeCommandsTest() override {
         EXPECT_TRUE(dialogs.empty()) << "dialog answers left over";
@@ -97,11 +97,11 @@ protected:
     }
 
     std::string FolderFile(const std::string& name) const { return (folder_ / name).string(); }
-    TDatabase& Db() { return form->Db; }
-    TreeView& Tree() { return *form->GroupTree; }
+    TDatabase& Db() { return Parts(*form).Db; }
+    TreeView& Tree() { return *Parts(*form).GroupTree; }
     TreeNode GroupNode(int g) { return Db().Groups.at(g).Node; }
     TreeNode ItemNode(int g, int i) { return Db().Items.at(g).at(i).Node; }
-    bool Changed() const { return form->SaveEnabled() && !form->Saved; }
+    bool Changed() const { return form->SaveEnabled() && !Parts(*form).Saved; }
 
     // The next dialog must be an item editor; `answer` fills and ends it.
     void ExpectItemEditor(std::function<void(NewItemForm&)> answer) {
@@ -142,7 +142,7 @@ TEST_F(TreeCommandsTest, AddGroupAppendsAnOpenGroupAndSelectsNothing) {
         f.IconChooser->SelectByUser(9);
         input::ClickOn(*f.OKButton);
     });
-    form->TreeMenu->Click(PopupAddGroup);
+    Parts(*form).TreeMenu->Click(PopupAddGroup);
     EXPECT_EQ(captions, (std::vector<std::string>{"New Group"}));
     EXPECT_EQ(owners, (std::vector<const Window*>{nullptr})); // the application object
     ASSERT_EQ(Db().Groups.size(), 4u);
@@ -191,7 +191,7 @@ TEST_F(TreeCommandsTest, AddItemGoesLastIntoTheChosenGroup) {
         f.IconChooser->SelectByUser(2);
         input::ClickOn(*f.OKButton);
     });
-    form->TreeMenu->Click(PopupAddItem);
+    Parts(*form).TreeMenu->Click(PopupAddItem);
     ASSERT_EQ(Titles(Db().Items[1]), (std::vector<std::string>{"Card", "Savings"}));
     const TItem& added = Db().Items[1][1];
     EXPECT_EQ(added.Login, "acc");
@@ -291,7 +291,7 @@ TEST_F(TreeCommandsTest, EditItemWithoutChangesOnlyRebuildsAndReselects) {
     EXPECT_FALSE(Tree().Exists(before));
     EXPECT_EQ(Tree().Selected(), ItemNode(0, 0));
     EXPECT_FALSE(form->SaveEnabled());
-    EXPECT_EQ(form->FindBox->Text(), "Box");
+    EXPECT_EQ(Parts(*form).FindBox->Text(), "Box");
 
     // One changed field is stored and marks the document; the details follow.
     ExpectItemEditor([](NewItemForm& f) {
@@ -302,7 +302,7 @@ TEST_F(TreeCommandsTest, EditItemWithoutChangesOnlyRebuildsAndReselects) {
     EXPECT_EQ(Db().Items[0][0].Password, "new pw");
     EXPECT_EQ(Db().Items[0][0].Login, "me");
     EXPECT_EQ(Tree().Selected(), ItemNode(0, 0));
-    EXPECT_EQ(form->PasswordBox->Text(), "new pw");
+    EXPECT_EQ(Parts(*form).PasswordBox->Text(), "new pw");
     EXPECT_TRUE(Changed());
 }
 
@@ -333,9 +333,9 @@ TEST_F(TreeCommandsTest, LongTextsSurviveTheEditorTheFileAndTheCopyButton) {
     EXPECT_EQ(back.Items[0][0].Password, password);
 
     Tree().Select(ItemNode(0, 0));
-    input::ClickOn(*form->CopyPasswordButton);
+    input::ClickOn(*Parts(*form).CopyPasswordButton);
     EXPECT_EQ(platform.clipboard.text, password);
-    input::ClickOn(*form->CopyLoginButton);
+    input::ClickOn(*Parts(*form).CopyLoginButton);
     EXPECT_EQ(platform.clipboard.text, login);
 }
 
@@ -441,11 +441,11 @@ TEST_F(TreeCommandsTest, DeletingTheLastGroupLeavesNothingToAddAnItemTo) {
     EXPECT_TRUE(Db().Groups.empty());
     EXPECT_TRUE(Db().Items.empty());
     EXPECT_EQ(Tree().NodeCount(), 0);
-    form->TreeMenu->Popup(0, 0);
-    EXPECT_FALSE(form->TreeMenu->IsEnabled(PopupAddItem));
-    EXPECT_FALSE(form->TreeMenu->IsEnabled(PopupEdit));
-    EXPECT_FALSE(form->TreeMenu->IsEnabled(PopupDelete));
-    EXPECT_TRUE(form->TreeMenu->IsEnabled(PopupAddGroup));
+    Parts(*form).TreeMenu->Popup(0, 0);
+    EXPECT_FALSE(Parts(*form).TreeMenu->IsEnabled(PopupAddItem));
+    EXPECT_FALSE(Parts(*form).TreeMenu->IsEnabled(PopupEdit));
+    EXPECT_FALSE(Parts(*form).TreeMenu->IsEnabled(PopupDelete));
+    EXPECT_TRUE(Parts(*form).TreeMenu->IsEnabled(PopupAddGroup));
     // The key still reaches the command, which finds nothing to work on.
     form->CmdAddItem();
     EXPECT_EQ(dialogsShown, 0);
@@ -466,7 +466,7 @@ TEST_F(TreeCommandsTest, MoveUpAndDownSwapNeighboursAndSelectTheMovedRecord) {
 
     // The first group does not move up, and the document is marked all the same.
     form->SetSaveEnabled(false);
-    form->Saved = true;
+    Parts(*form).Saved = true;
     form->CmdMoveUp();
     EXPECT_EQ(Db().Groups[0].Title, "Bank");
     EXPECT_TRUE(Changed());
@@ -500,13 +500,13 @@ TEST_F(TreeCommandsTest, MoveUpAndDownSwapNeighboursAndSelectTheMovedRecord) {
     // Nothing selected: nothing moves, the document is marked.
     Tree().Select(NoTreeNode);
     form->SetSaveEnabled(false);
-    form->TreeMenu->Click(PopupMoveDown);
+    Parts(*form).TreeMenu->Click(PopupMoveDown);
     EXPECT_EQ(Db().Groups[0].Title, "Mail");
     EXPECT_TRUE(form->SaveEnabled());
 }
 
 TEST_F(TreeCommandsTest, DocumentCommandsFirstCommitARenameInProgress) {
-    form->CurrentFile = FolderFile("open.tkf");
+    Parts(*form).CurrentFile = FolderFile("open.tkf");
     Tree().Select(GroupNode(0));
     Tree().StartEdit(GroupNode(0));
     input::TypeText(*form, "Post");
@@ -537,7 +537,7 @@ TEST_F(TreeCommandsTest, PastedTextKeepsItsFirstLineInEveryOneLineBox) {
     EXPECT_EQ((std::vector<std::string>{added.Title, added.Login, added.Password, added.WebLink}),
               std::vector<std::string>(4, "pw123"));
     Tree().Select(added.Node);
-    input::ClickOn(*form->CopyPasswordButton);
+    input::ClickOn(*Parts(*form).CopyPasswordButton);
     EXPECT_EQ(platform.clipboard.text, "pw123");
 
     ExpectGroupEditor([&](NewGroupForm& f) {
@@ -573,11 +573,11 @@ TEST_F(TreeCommandsTest, RenameInPlaceStoresTheLabel) {
     EXPECT_EQ(ItemNode(0, 1), web);
     EXPECT_EQ(Db().Items[0][1].Title, "Webmail");
     EXPECT_EQ(Tree().Text(web), "Webmail");
-    EXPECT_EQ(form->FindBox->Text(), "Webmail");
+    EXPECT_EQ(Parts(*form).FindBox->Text(), "Webmail");
 
     // Escape stores the old label again, which still marks the document.
     form->SetSaveEnabled(false);
-    form->Saved = true;
+    Parts(*form).Saved = true;
     Tree().StartEdit(web);
     Tree().CancelEdit();
     EXPECT_EQ(Db().Items[0][1].Title, "Webmail");

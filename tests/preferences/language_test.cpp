@@ -137,38 +137,38 @@ TEST_F(MainFormTexts, TheShippedRussianFileAndBackToEnglish) {
     const int codePage = toolkit::CurrentCodePage();
     ASSERT_EQ(ChooseCodePage(), 1251);
     toolkit::SetCurrentCodePage(ChooseCodePage());
-    ApplyMainFormTexts(form);
+    form.ApplyLanguageTexts();
     toolkit::SetCurrentCodePage(codePage);
-    EXPECT_EQ(form.LoginCaption->Caption(), Cp1251("Логин:"));
-    EXPECT_EQ(form.CommentCaption->Caption(), Cp1251("Комментарий:"));
-    EXPECT_EQ(form.MainMenu->Text(MenuFile), Cp1251("&Файл"));
-    EXPECT_EQ(form.MainMenu->Text(MenuOpen), Cp1251("&Открыть...\tCtrl+O"));
-    EXPECT_EQ(form.MainMenu->Text(MenuAbout), Cp1251("&О программе..."));
-    EXPECT_EQ(form.TreeMenu->Text(PopupAddGroup), Cp1251("Добавить &группу..."));
+    EXPECT_EQ(Parts(form).LoginCaption->Caption(), Cp1251("Логин:"));
+    EXPECT_EQ(Parts(form).CommentCaption->Caption(), Cp1251("Комментарий:"));
+    EXPECT_EQ(Parts(form).MainMenu->Text(MenuFile), Cp1251("&Файл"));
+    EXPECT_EQ(Parts(form).MainMenu->Text(MenuOpen), Cp1251("&Открыть...\tCtrl+O"));
+    EXPECT_EQ(Parts(form).MainMenu->Text(MenuAbout), Cp1251("&О программе..."));
+    EXPECT_EQ(Parts(form).TreeMenu->Text(PopupAddGroup), Cp1251("Добавить &группу..."));
     for (int separator : {2, 4, 7, 12, 16})
-        EXPECT_TRUE(form.MainMenu->IsSeparator(separator)) << separator;
+        EXPECT_TRUE(Parts(form).MainMenu->IsSeparator(separator)) << separator;
     EXPECT_NE(MessageTexts().QSave, TMessageTexts{}.QSave);
     EXPECT_EQ(MessageTexts().HelpFile, "tallyk_eng.chm");
-    const std::string russianLogin = form.LoginCaption->Caption();
+    const std::string russianLogin = Parts(form).LoginCaption->Caption();
 
     // Back to English: messages at once, captions only after a restart.
     Settings().LangFile.clear();
-    ApplyMainFormTexts(form);
+    form.ApplyLanguageTexts();
     EXPECT_EQ(MessageTexts().QSave, "Save changes to");
     EXPECT_EQ(MessageTexts().QNew, "Are you sure you want to create new file? All changes will be lost.");
-    EXPECT_EQ(form.LoginCaption->Caption(), russianLogin);
+    EXPECT_EQ(Parts(form).LoginCaption->Caption(), russianLogin);
 }
 
 TEST_F(MainFormTexts, AFileWithoutTheSectionEmptiesEverythingButTheHelpFile) {
     Use("other.lng", "[Options Form]\nTitle=x\nLogin=not here\n");
-    ApplyMainFormTexts(form);
+    form.ApplyLanguageTexts();
     for (toolkit::Label* caption :
-         {form.LoginCaption.get(), form.PasswordCaption.get(), form.WebLinkCaption.get(), form.CommentCaption.get()})
+         {Parts(form).LoginCaption.get(), Parts(form).PasswordCaption.get(), Parts(form).WebLinkCaption.get(), Parts(form).CommentCaption.get()})
         EXPECT_EQ(caption->Caption(), "");
-    EXPECT_EQ(MenuTexts(*form.MainMenu), std::vector<std::string>(18));
-    EXPECT_EQ(MenuTexts(*form.TreeMenu), std::vector<std::string>(9));
-    EXPECT_TRUE(form.MainMenu->IsSeparator(2));
-    EXPECT_TRUE(form.TreeMenu->IsSeparator(2));
+    EXPECT_EQ(MenuTexts(*Parts(form).MainMenu), std::vector<std::string>(18));
+    EXPECT_EQ(MenuTexts(*Parts(form).TreeMenu), std::vector<std::string>(9));
+    EXPECT_TRUE(Parts(form).MainMenu->IsSeparator(2));
+    EXPECT_TRUE(Parts(form).TreeMenu->IsSeparator(2));
     const TMessageTexts& t = MessageTexts();
     for (const std::string* text : {&t.QSave, &t.QSaveTitle, &t.WWrongPass, &t.WWrongPassTitle, &t.WMatchError,
                                     &t.WMatchErrorTitle, &t.QDelete, &t.QDeleteTitle, &t.QNew, &t.QNewTitle})
@@ -189,22 +189,22 @@ TEST_F(MainFormTexts, KeysByNumberAndInAnyCase) {
         "Popup10=Ten\n"
         "HelpFile=\n"
         "qsave=Speichern?\n");
-    ApplyMainFormTexts(form);
-    EXPECT_EQ(form.LoginCaption->Caption(), "L");
-    EXPECT_EQ(form.MainMenu->Text(0), "One");
-    EXPECT_EQ(form.MainMenu->Text(1), "Two\tCtrl+N");
+    form.ApplyLanguageTexts();
+    EXPECT_EQ(Parts(form).LoginCaption->Caption(), "L");
+    EXPECT_EQ(Parts(form).MainMenu->Text(0), "One");
+    EXPECT_EQ(Parts(form).MainMenu->Text(1), "Two\tCtrl+N");
     // A separator takes its key's text but stays a separator line.
-    EXPECT_TRUE(form.MainMenu->IsSeparator(2));
-    EXPECT_TRUE(form.MainMenu->IsSeparator(4));
-    EXPECT_TRUE(form.MainMenu->IsSeparator(7));
-    EXPECT_FALSE(form.MainMenu->IsSeparator(3));
-    EXPECT_EQ(form.MainMenu->Count(), 18);
-    EXPECT_EQ(form.TreeMenu->Count(), 9);
-    EXPECT_EQ(form.TreeMenu->Text(8), "");
+    EXPECT_TRUE(Parts(form).MainMenu->IsSeparator(2));
+    EXPECT_TRUE(Parts(form).MainMenu->IsSeparator(4));
+    EXPECT_TRUE(Parts(form).MainMenu->IsSeparator(7));
+    EXPECT_FALSE(Parts(form).MainMenu->IsSeparator(3));
+    EXPECT_EQ(Parts(form).MainMenu->Count(), 18);
+    EXPECT_EQ(Parts(form).TreeMenu->Count(), 9);
+    EXPECT_EQ(Parts(form).TreeMenu->Text(8), "");
     EXPECT_EQ(MessageTexts().QSave, "Speichern?");
     EXPECT_EQ(MessageTexts().HelpFile, ""); // present but empty: empty
     // The commands stay bound whatever the texts.
-    EXPECT_TRUE(form.MainMenu->GetShortcut(MenuOpen));
+    EXPECT_TRUE(Parts(form).MainMenu->GetShortcut(MenuOpen));
 }
 
 } // namespace

@@ -149,22 +149,22 @@ TEST_F(Options, CloseStoresTheEightValuesAndTheCloseBoxNone) {
 }
 
 TEST_F(Options, PasswordBoxChangesAtOnceHidePassOnlyWithClose) {
-    form.PasswordBox->SetText("secret");
+    Parts(form).PasswordBox->SetText("secret");
     form.RecreatePasswordBox(false);
     Run([this](OptionsDialog& d) {
         EXPECT_FALSE(d.HidePassCheck->IsChecked());
         ClickOn(*d.HidePassCheck);
-        EXPECT_TRUE(form.PasswordBox->IsPasswordStyle());
-        EXPECT_EQ(form.PasswordBox->Text(), "secret");
+        EXPECT_TRUE(Parts(form).PasswordBox->IsPasswordStyle());
+        EXPECT_EQ(Parts(form).PasswordBox->Text(), "secret");
         ClickCloseBox(d);
     });
-    EXPECT_TRUE(form.PasswordBox->IsPasswordStyle());
+    EXPECT_TRUE(Parts(form).PasswordBox->IsPasswordStyle());
     EXPECT_FALSE(Settings().HidePass);
 
     Run([this](OptionsDialog& d) {
         ClickOn(*d.HidePassCheck); // on
         ClickOn(*d.HidePassCheck); // off again: plain at once
-        EXPECT_FALSE(form.PasswordBox->IsPasswordStyle());
+        EXPECT_FALSE(Parts(form).PasswordBox->IsPasswordStyle());
         ClickOn(*d.HidePassCheck);
         ClickOn(*d.CloseButton);
     });
@@ -213,8 +213,8 @@ TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {
         d.LanguageList->SelectByUser(1);
         EXPECT_TRUE(boxes.empty());
         EXPECT_EQ(Settings().LangFile, folder.Path() + "/russian.lng");
-        EXPECT_EQ(form.LoginCaption->Caption(), ru("Логин:"));
-        EXPECT_EQ(form.MainMenu->Text(MenuOptions), ru("&Настройки..."));
+        EXPECT_EQ(Parts(form).LoginCaption->Caption(), ru("Логин:"));
+        EXPECT_EQ(Parts(form).MainMenu->Text(MenuOptions), ru("&Настройки..."));
         EXPECT_EQ(d.Caption(), ru("Настройки"));
         EXPECT_EQ(d.CloseButton->Caption(), ru("Закрыть"));
         EXPECT_EQ(d.QuickCopyList->ItemText(5), ru("Логин >> пароль"));
@@ -228,7 +228,7 @@ TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {
         EXPECT_EQ(boxes[0].owner, &d);
         EXPECT_EQ(Settings().LangFile, "");
         // Captions stay until a restart; the messages are English at once.
-        EXPECT_EQ(form.LoginCaption->Caption(), ru("Логин:"));
+        EXPECT_EQ(Parts(form).LoginCaption->Caption(), ru("Логин:"));
         EXPECT_EQ(d.Caption(), ru("Настройки"));
         EXPECT_EQ(MessageTexts().QSave, "Save changes to");
         ClickCloseBox(d);
@@ -258,7 +258,7 @@ TEST_F(Options, ALanguageOfAnotherCodePageAsksForARestart) {
         d.LanguageList->SelectByUser(1);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, "Please restart program to load this language.");
-        EXPECT_EQ(form.LoginCaption->Caption(), "?????:");
+        EXPECT_EQ(Parts(form).LoginCaption->Caption(), "?????:");
         ClickCloseBox(d);
     });
     EXPECT_EQ(ChooseCodePage(), 1251); // what the next start takes
@@ -274,7 +274,7 @@ TEST_F(Options, ShowOptionsRunsTheDialogOnce) {
         PressKey(w, toolkit::VK_RETURN);
     };
     toolkit::SetModalHook(&hook);
-    form.MainMenu->Click(MenuOptions);
+    Parts(form).MainMenu->Click(MenuOptions);
     EXPECT_EQ(shown, 1);
 }
 

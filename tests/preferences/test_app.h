@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "mainwindow/main_form.h"
+#include "support/main_form_parts.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
 #include "support/temp_folder.h"
