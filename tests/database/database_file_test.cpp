@@ -2,6 +2,7 @@
 #include "database/database_file.h"
 #include "database/decimal_text.h"
 #include "database/file_encryption.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -31,16 +32,8 @@ using namespace std::string_literals;
 
 const std::string kData = TALLYKEY_TEST_DATA;
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using test::ReadFile;
+using test::WriteFile;
 
 std::string FromHex(const std::string& text) {
     std::string out;
@@ -93,21 +86,12 @@ TDatabase Sample() {
 
 class TempDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tallykey-db-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
-    }
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    std::string Path(const std::string& name) const { return folder.File(name); }
     std::size_t Entries() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
     }
-    std::string dir;
+    test::TempFolder folder;
+    const std::string dir = folder.Path();
 };
 
 TEST(DecimalText, LenientReaderAndWriter) {
@@ -136,7 +120,7 @@ TEST(Plaintext, ByteLayout) {
     TDatabase example;
     AppendGroup(example, "Mail", 3);
     AppendItem(example, 0, "Box", "me", "", "", "x", 17);
-    EXPECT_EQ(BuildPlaintext(example), FromHex(Slurp(kData + "/example.plain.hex")));
+    EXPECT_EQ(BuildPlaintext(example), FromHex(ReadFile(kData + "/example.plain.hex")));
     EXPECT_EQ(BuildPlaintext(example).size(), 41u);
 
     EXPECT_EQ(BuildPlaintext(TDatabase{}), "Authorization\0" "0\0"s);
@@ -278,7 +262,7 @@ class Fixtures : public ::testing::TestWithParam<Fixture> {};
 TEST_P(Fixtures, ReadToTheExpectedPlaintextAndWriteBackByteForByte) {
     const Fixture f = GetParam();
     const std::string file = kData + "/" + f.name + ".tkf";
-    const std::string plain = FromHex(Slurp(kData + "/" + f.name + ".plain.hex"));
+    const std::string plain = FromHex(ReadFile(kData + "/" + f.name + ".plain.hex"));
     const AesEngine initial = DefaultAesEngine();
     for (AesEngine engine : {AesEngine::Table, AesEngine::AesNi}) {
         SetDefaultAesEngine(engine); // AES-NI falls back to the table code where absent
@@ -286,7 +270,7 @@ TEST_P(Fixtures, ReadToTheExpectedPlaintextAndWriteBackByteForByte) {
         const ReadResult r = ReadDatabase(db, f.password, file);
         ASSERT_EQ(r.status, ReadStatus::Success) << r.message;
         EXPECT_EQ(BuildPlaintext(db), plain);
-        EXPECT_EQ(EncryptDatabase(db, f.password), Slurp(file));
+        EXPECT_EQ(EncryptDatabase(db, f.password), ReadFile(file));
     }
     SetDefaultAesEngine(initial);
 
@@ -403,7 +387,7 @@ TEST_F(TempDir, ReadErrorsAreTheSystemsAndDistinctFromWrongPassword) {
     EXPECT_EQ(r.message, "Is a directory");
 
     const std::string locked = Path("locked.tkf");
-    Spit(locked, Slurp(kData + "/example.tkf"));
+    WriteFile(locked, ReadFile(kData + "/example.tkf"));
     ::chmod(locked.c_str(), 0);
     if (::access(locked.c_str(), R_OK) == 0) {
         EXPECT_TRUE(ReadDatabase(db, "", locked).ok()); // privileged: permissions do not apply
@@ -419,7 +403,7 @@ TEST_F(TempDir, ReadErrorsAreTheSystemsAndDistinctFromWrongPassword) {
 TEST_F(TempDir, AFileTooLargeForADatabaseIsRefusedWithoutReadingIt) {
     // Sparse: the size is there, the disk blocks are not.
     const std::string path = Path("huge.tkf");
-    Spit(path, "\xff\xff\xff\x0f");
+    WriteFile(path, "\xff\xff\xff\x0f");
     ASSERT_EQ(::truncate(path.c_str(), 4 + static_cast<off_t>(MaxPlaintextSize) + 16), 0);
     TDatabase db;
     AppendGroup(db, "keep", 1);
@@ -434,7 +418,7 @@ TEST_F(TempDir, WriteThenReadRoundTrip) {
     const TDatabase db = Sample();
     WriteResult w = WriteDatabase(db, "p\xe4ss", path);
     ASSERT_TRUE(w.ok) << w.message;
-    EXPECT_EQ(Slurp(path), EncryptDatabase(db, "p\xe4ss"));
+    EXPECT_EQ(ReadFile(path), EncryptDatabase(db, "p\xe4ss"));
     TDatabase back;
     ASSERT_TRUE(ReadDatabase(back, "p\xe4ss", path).ok());
     EXPECT_EQ(Describe(back), Describe(db));
@@ -450,7 +434,7 @@ TEST_F(TempDir, WriteThenReadRoundTrip) {
         TDatabase f;
         ASSERT_TRUE(ReadDatabase(f, "", kData + "/" + name + ".tkf").ok());
         ASSERT_TRUE(WriteDatabase(f, "", Path(name)).ok);
-        EXPECT_EQ(Slurp(Path(name)), Slurp(kData + "/" + name + ".tkf")) << name;
+        EXPECT_EQ(ReadFile(Path(name)), ReadFile(kData + "/" + name + ".tkf")) << name;
     }
     EXPECT_EQ(Entries(), 3u); // no temporary file left behind
 }
@@ -466,12 +450,12 @@ TEST_F(TempDir, NewFilesArePrivateAndReplacedFilesKeepTheirPermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 
     const std::string shared = Path("shared.tkf");
-    Spit(shared, "old");
+    WriteFile(shared, "old");
     ::chmod(shared.c_str(), 0644);
     ASSERT_TRUE(WriteDatabase(Sample(), "", shared).ok);
     ASSERT_EQ(::stat(shared.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u);
-    EXPECT_EQ(Slurp(shared), EncryptDatabase(Sample(), ""));
+    EXPECT_EQ(ReadFile(shared), EncryptDatabase(Sample(), ""));
 
     // Through a symbolic link the link stays and its target gets the new contents.
     const std::string link = Path("link.tkf");
@@ -481,13 +465,13 @@ TEST_F(TempDir, NewFilesArePrivateAndReplacedFilesKeepTheirPermissions) {
     ASSERT_TRUE(WriteDatabase(other, "", link).ok);
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(Slurp(shared), EncryptDatabase(other, ""));
+    EXPECT_EQ(ReadFile(shared), EncryptDatabase(other, ""));
 }
 
 TEST_F(TempDir, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     const std::string path = Path("keep.tkf");
-    const std::string original = Slurp(kData + "/example.tkf");
-    Spit(path, original);
+    const std::string original = ReadFile(kData + "/example.tkf");
+    WriteFile(path, original);
 
     // The disk refuses more than 64 bytes (a file-size limit in a child process).
     TDatabase big = Sample();
@@ -506,7 +490,7 @@ TEST_F(TempDir, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write did not fail as expected";
-    EXPECT_EQ(Slurp(path), original);
+    EXPECT_EQ(ReadFile(path), original);
     EXPECT_EQ(Entries(), 1u);
 
     // Targets that cannot be replaced.
@@ -519,7 +503,7 @@ TEST_F(TempDir, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(w.message, "No such file or directory");
     EXPECT_TRUE(fs::is_empty(Path("folder")));
     EXPECT_EQ(Entries(), 2u);
-    EXPECT_EQ(Slurp(path), original);
+    EXPECT_EQ(ReadFile(path), original);
 }
 
 } // namespace
@@ -552,7 +536,7 @@ TEST_F(TempDir, DamagedFilesReadWhatTheyHoldAndSayHowMuchIsMissing) {
         {"impossible length", "\xff\xff\xff\xff"s + whole.substr(4), (std::uint64_t(1) << 32) - blocks},
     };
     for (const Case& c : cases) {
-        Spit(Path("f.tkf"), c.bytes);
+        WriteFile(Path("f.tkf"), c.bytes);
         TDatabase db;
         const ReadResult r = ReadDatabase(db, "pw", Path("f.tkf"));
         ASSERT_TRUE(r.ok()) << c.name;
@@ -582,14 +566,14 @@ TEST_F(TempDir, AFileTheUserMayNotWriteIsNotReplaced) {
     const std::string path = Path("ro.tkf");
     ASSERT_TRUE(WriteDatabase(Sample(), "", path).ok);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    const std::string before = Slurp(path);
+    const std::string before = ReadFile(path);
     ASSERT_EQ(::symlink(path.c_str(), Path("link.tkf").c_str()), 0);
     for (const std::string& target : {path, Path("link.tkf")}) {
         const WriteResult w = WriteDatabase(TDatabase{}, "", target);
         EXPECT_FALSE(w.ok) << target;
         EXPECT_EQ(w.message, "Permission denied") << target;
     }
-    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     struct stat st {};
     ASSERT_EQ(::lstat(Path("link.tkf").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -614,12 +598,12 @@ TEST_F(TempDir, AWriteChecksThatTheFileIsStillTheOneItKnows) {
 
     // Replaced by another writer meanwhile: refused, and the other's file stays.
     ASSERT_TRUE(WriteDatabase(Numbered("theirs", 3), "", path).ok);
-    const std::string theirs = Slurp(path);
+    const std::string theirs = ReadFile(path);
     options.expected = &second.fingerprint;
     WriteResult w = WriteDatabase(Numbered("mine", 4), "", path, options);
     EXPECT_FALSE(w.ok);
     EXPECT_TRUE(w.changed);
-    EXPECT_EQ(Slurp(path), theirs);
+    EXPECT_EQ(ReadFile(path), theirs);
 
     // Rewritten in place, its size and time kept: only its bytes tell.
     const ReadResult now = ReadDatabase(db, "", path);
@@ -677,11 +661,11 @@ TEST_F(TempDir, WritersTakeTurnsOnTheFileTheyReplace) {
 TEST_F(TempDir, InterruptedWritesLeaveNothingBehind) {
     const std::string path = Path("db.tkf");
     // What a killed writer left goes with the next write; a live writer's temporary stays.
-    Spit(Path(".db.tkf.tallykey-abc123"), "stale");
+    WriteFile(Path(".db.tkf.tallykey-abc123"), "stale");
     const std::string live = Path(".db.tkf.tallykey-xyz789");
     const int liveFd = ::open(live.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
     ASSERT_EQ(::flock(liveFd, LOCK_EX), 0);
-    Spit(Path(".db.tkf.tallykey-long-name"), "not ours"); // another pattern: kept
+    WriteFile(Path(".db.tkf.tallykey-long-name"), "not ours"); // another pattern: kept
     ASSERT_TRUE(WriteDatabase(Sample(), "", path).ok);
     EXPECT_FALSE(fs::exists(Path(".db.tkf.tallykey-abc123")));
     EXPECT_TRUE(fs::exists(live));

@@ -11,15 +11,12 @@
 
 // Xlib last: its macros clash with the names above.
 #include "support/x11_desk.h"
-#include "support/x11_tray_owner.h"
 
 namespace tallykey::test {
 namespace {
 
 constexpr const char* kLogin = "alice";
 constexpr const char* kPassword = "s3cret";
-
-bool InChild() { return std::getenv("TALLYKEY_X11_CHILD") != nullptr; }
 
 // The file whose appearance ends a child's wait.
 std::string DoneFile() {
@@ -55,13 +52,13 @@ public:
     }
     void SelectEntry() { Parts(*form).GroupTree->Select(Parts(*form).Db.Items.at(0).at(0).Node); }
 
-    TempDir dir;
+    TempFolder dir;
     std::unique_ptr<MainForm> form;
 };
 
 // Child: the program in "Login >> password" mode with the entry selected.
 TEST(RealDesktopChild, LoginThenPassword) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside RealDesktop.LoginThenPasswordPastesIntoAnotherProgram";
     RealProgram program;
     Settings().QuickCopyItem = 5;
@@ -78,7 +75,7 @@ TEST(RealDesktopChild, LoginThenPassword) {
 
 // Child: another program with a focused edit box that reports each paste.
 TEST(RealDesktopChild, PasteTarget) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside RealDesktop.LoginThenPasswordPastesIntoAnotherProgram";
     TestApp();
     toolkit::Window window(toolkit::WindowStyle::Dialog);
@@ -94,10 +91,12 @@ TEST(RealDesktopChild, PasteTarget) {
     EXPECT_TRUE(PumpUntil([] { return Exists(DoneFile()); }, 60000));
 }
 
-std::vector<std::string> ChildEnv(const Xvfb& x, const std::string& done) {
-    return {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_X11_CHILD=1", "TALLYKEY_DONE_FILE=" + done,
-            "TALLYKEY_ALSA_DEVICE=null"};
-}
+// The program's own test `test` as a child on `x`; it ends when `done` appears.
+class ProgramChild : public X11Child {
+public:
+    ProgramChild(const Xvfb& x, const std::string& test, const std::string& done)
+        : X11Child(x, test, {"TALLYKEY_DONE_FILE=" + done, "TALLYKEY_ALSA_DEVICE=null"}) {}
+};
 
 std::string Trim(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -110,12 +109,12 @@ TEST(RealDesktop, LoginThenPasswordPastesIntoAnotherProgram) {
         GTEST_SKIP() << "Xvfb, xdotool or xclip not installed";
     Xvfb x;
     ASSERT_TRUE(x.Started());
-    TempDir dir;
+    TempFolder dir;
     const std::string done = dir.File("done");
 
-    Process target({SelfPath(), "--gtest_filter=RealDesktopChild.PasteTarget"}, ChildEnv(x, done));
+    ProgramChild target(x, "RealDesktopChild.PasteTarget", done);
     ASSERT_TRUE(target.WaitForOutput("READY")) << target.Output();
-    Process program({SelfPath(), "--gtest_filter=RealDesktopChild.LoginThenPassword"}, ChildEnv(x, done));
+    ProgramChild program(x, "RealDesktopChild.LoginThenPassword", done);
     ASSERT_TRUE(program.WaitForOutput("ARMED")) << program.Output();
 
     // The other program has the keyboard focus.
@@ -156,7 +155,7 @@ TEST(RealDesktop, LoginThenPasswordPastesIntoAnotherProgram) {
 
 // Child: the program minimising to the tray on a copy, and back on a click.
 TEST(RealDesktopChild, MinimiseToTray) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside RealDesktop.MinimiseToTrayShowsOneIconAndAClickRestores";
     RealProgram program;
     Settings().MinimizeToTray = true;
@@ -182,10 +181,10 @@ TEST(RealDesktop, MinimiseToTrayShowsOneIconAndAClickRestores) {
     ASSERT_TRUE(x.Started());
     TrayOwner panel(x.Display().c_str());
     ASSERT_TRUE(panel.Open());
-    TempDir dir;
+    TempFolder dir;
     const std::string done = dir.File("done");
 
-    Process program({SelfPath(), "--gtest_filter=RealDesktopChild.MinimiseToTray"}, ChildEnv(x, done));
+    ProgramChild program(x, "RealDesktopChild.MinimiseToTray", done);
     ASSERT_TRUE(program.WaitForOutput("IN TRAY")) << program.Output();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (panel.DockRequests().empty() && std::chrono::steady_clock::now() < deadline)
@@ -210,7 +209,7 @@ TEST(RealDesktop, MinimiseToTrayShowsOneIconAndAClickRestores) {
 // back; with "Minimize to tray" then ticked, the next copy sends it to the
 // tray, and one click on the icon brings it back for good.
 TEST(RealDesktopChild, TrayAfterTheTaskbar) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside RealDesktop.TheFirstClickOnTheTrayIconRestoresAfterATaskbarMinimise";
     RealProgram program;
     MainForm& form = *program.form;
@@ -253,10 +252,10 @@ TEST(RealDesktop, TheFirstClickOnTheTrayIconRestoresAfterATaskbarMinimise) {
     ASSERT_TRUE(Desk(x.Display().c_str()).WindowManagerRuns());
     TrayOwner panel(x.Display().c_str());
     ASSERT_TRUE(panel.Open());
-    TempDir dir;
+    TempFolder dir;
     const std::string done = dir.File("done");
 
-    Process program({SelfPath(), "--gtest_filter=RealDesktopChild.TrayAfterTheTaskbar"}, ChildEnv(x, done));
+    ProgramChild program(x, "RealDesktopChild.TrayAfterTheTaskbar", done);
     ASSERT_TRUE(program.WaitForOutput("IN TRAY", 60000)) << program.Output();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (panel.DockRequests().empty() && std::chrono::steady_clock::now() < deadline)
@@ -297,7 +296,7 @@ TEST(RealProgram, OpensTheDatabaseNamedOnItsCommandLine) {
     Xvfb x;
     ASSERT_TRUE(x.Started());
     // A copy of the program, so that its settings file lands in this folder.
-    TempDir dir;
+    TempFolder dir;
     const std::string program = dir.File("tallyk");
     ASSERT_EQ(::system(("cp '" TALLYKEY_BINARY_DIR "/tallyk' '" + program + "'").c_str()), 0);
     TDatabase db;

@@ -14,13 +14,13 @@ namespace tallykey {
 namespace {
 
 using namespace toolkit;
-using test::ModalScope;
+using test::HookScope;
 
 class NewGroupFormTest : public ::testing::Test {
 protected:
     NewGroupFormTest() { test::TestApp(); }
     int Run(NewGroupForm& form, std::function<void(NewGroupForm&)> onModal) {
-        ModalScope scope([&](Window& w) {
+        HookScope scope([&](Window& w) {
             ASSERT_EQ(&w, &form);
             onModal(form);
         });

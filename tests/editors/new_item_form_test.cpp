@@ -15,7 +15,7 @@ namespace tallykey {
 namespace {
 
 using namespace toolkit;
-using test::ModalScope;
+using test::HookScope;
 using test::RecordingCanvas;
 
 std::vector<TGroup> SampleGroups() {
@@ -34,7 +34,7 @@ protected:
     NewItemFormTest() { test::TestApp(); }
     // Shows the dialog with `onModal` answering it; returns the dialog's result.
     int Run(NewItemForm& form, std::function<void(NewItemForm&)> onModal) {
-        ModalScope scope([&](Window& w) {
+        HookScope scope([&](Window& w) {
             ASSERT_EQ(&w, &form);
             onModal(form);
         });

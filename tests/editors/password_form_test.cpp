@@ -1,7 +1,10 @@
 // The master-password prompt: its layout, keys, results and texts.
 #include "editors/password_form.h"
 #include "preferences/language.h"
-#include "mainwindow/test_app.h"
+#include "preferences/settings.h"
+#include "support/modal_script.h"
+#include "support/temp_folder.h"
+#include "support/test_app.h"
 
 namespace tallykey::test {
 namespace {
@@ -90,7 +93,7 @@ TEST_F(PasswordFormTest, KeysAndButtonsEndItWithTheirResults) {
 // With a language file every key replaces its text, a missing key giving an
 // empty text; without one the built-in texts come back.
 TEST_F(PasswordFormTest, TextsComeFromTheLanguageFile) {
-    TempDir dir;
+    TempFolder dir;
     const std::string file = dir.File("test.lng");
     WriteFile(file, "[Password Form]\r\nPassword=Kennwort:\r\nOK=Gut\r\nCancel=Nein\r\n"
                     "Change=Neues Kennwort\r\nRetype=Noch einmal\r\n");

@@ -1,20 +1,16 @@
-// What the editor tests share: the application object (support/test_app.h),
-// the node images, a scoped modal hook and a recording canvas.
+// What the editor tests share besides tests/support: the node images and a
+// recording canvas.
 #pragma once
 
-#include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
+#include "support/hook_scope.h"
 #include "support/test_app.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/image_list.h"
-#include "toolkit/modal_hook.h"
 #include "toolkit/resources.h"
 
 namespace tallykey::test {
@@ -29,23 +25,6 @@ inline const toolkit::ImageList& NodeImages() {
     }();
     return *images;
 }
-
-// Installs a modal hook for the scope's lifetime.
-class ModalScope {
-public:
-    explicit ModalScope(std::function<void(toolkit::Window&)> onModal,
-                        std::function<int(const toolkit::MessageBoxRequest&)> onMessageBox = {}) {
-        hook_.onModal = std::move(onModal);
-        hook_.onMessageBox = std::move(onMessageBox);
-        toolkit::SetModalHook(&hook_);
-    }
-    ~ModalScope() { toolkit::SetModalHook(nullptr); }
-    ModalScope(const ModalScope&) = delete;
-    ModalScope& operator=(const ModalScope&) = delete;
-
-private:
-    toolkit::ModalHook hook_;
-};
 
 // Records every drawing call, in order.
 class RecordingCanvas : public toolkit::Canvas {

@@ -46,9 +46,7 @@ class TreeCommandsTest : public ::testing::Test {
 protected:
     TreeCommandsTest() {
         test::TestApp();
-        folder_ = std::filesystem::temp_directory_path() / ("tk-ed-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-        SetSettingsFilePath((folder_ / "tallyk.ini").string());
+        SetSettingsFilePath(folder_.File("tallyk.ini"));
         Settings() = TSettings{};
         hook_.onModal = [this](Window& window) {
             ++dialogsShown;
@@ -92,11 +90,9 @@ protected:
         SetModalHook(nullptr);
         SetSettingsFilePath(std::string());
         Settings() = TSettings{};
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
-    std::string FolderFile(const std::string& name) const { return (folder_ / name).string(); }
+    std::string FolderFile(const std::string& name) const { return folder_.File(name); }
     TDatabase& Db() { return Parts(*form).Db; }
     TreeView& Tree() { return *Parts(*form).GroupTree; }
     TreeNode GroupNode(int g) { return Db().Groups.at(g).Node; }
@@ -129,7 +125,7 @@ protected:
     std::vector<MessageBoxRequest> boxes;
 
 private:
-    std::filesystem::path folder_;
+    test::TempFolder folder_;
     ModalHook hook_;
 };
 

@@ -235,4 +235,23 @@ inline std::string SelfPath() {
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
+// Whether this process is an X11Child: a test that needs the X server runs
+// its body only there (the offscreen run of the whole program skips it).
+inline bool InX11Child() { return std::getenv("TALLYKEY_X11_CHILD") != nullptr; }
+
+// One test of this program in a child process on the private X server, with
+// Qt's xcb platform; `extraEnv` adds to its environment.
+class X11Child : public Process {
+public:
+    X11Child(const Xvfb& x, const std::string& test, const std::vector<std::string>& extraEnv = {})
+        : Process({SelfPath(), "--gtest_filter=" + test}, Environment(x, extraEnv)) {}
+
+private:
+    static std::vector<std::string> Environment(const Xvfb& x, const std::vector<std::string>& extraEnv) {
+        std::vector<std::string> env = {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_X11_CHILD=1"};
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        return env;
+    }
+};
+
 } // namespace tallykey::test

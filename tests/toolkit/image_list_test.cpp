@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "test_app.h"
+#include "support/test_app.h"
 #include "toolkit/image_list.h"
 #include "toolkit/resources.h"
 
@@ -42,7 +42,7 @@ std::vector<unsigned char> Bmp(int width, int height, Pixel pixel) {
 }
 
 TEST(ImageList, CutsTheStripAndMasksOneColour) {
-    tktest::TestApp();
+    tallykey::test::TestApp();
     // Three 2 x 2 images; magenta marks the transparent pixels on the diagonal.
     const std::vector<unsigned char> data = Bmp(6, 2, [](int x, int y) {
         return (x % 2) == y ? Color{255, 0, 255} : Color{static_cast<std::uint8_t>(40 * x), 10, 20};
@@ -67,7 +67,7 @@ TEST(ImageList, CutsTheStripAndMasksOneColour) {
 }
 
 TEST(ImageList, TheProgramsBitmapsGiveTheirImages) {
-    tktest::TestApp();
+    tallykey::test::TestApp();
     ImageList buttons(14, 14);
     ASSERT_TRUE(buttons.LoadBitmap(FindResource("FORM1_IMAGELIST1"), Color{255, 0, 255}));
     EXPECT_EQ(buttons.Count(), 3);

@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "test_app.h"
+#include "support/test_app.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
 #include "toolkit/menu_template.h"
 #include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
-using tktest::TestApp;
+using tallykey::test::TestApp;
 
 namespace {
 

@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "test_app.h"
+#include "support/hook_scope.h"
+#include "support/test_app.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/modal_hook.h"
 #include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
-using tktest::HookScope;
-using tktest::TestApp;
+using tallykey::test::HookScope;
+using tallykey::test::TestApp;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/code_page_scope.h"
-#include "test_app.h"
+#include "support/test_app.h"
 #include "toolkit/controls.h"
 #include "toolkit/image_list.h"
 #include "toolkit/menu.h"
@@ -14,7 +14,7 @@
 #include "toolkit/tree_view.h"
 
 using namespace toolkit;
-using tktest::TestApp;
+using tallykey::test::TestApp;
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "test_app.h"
+#include "support/hook_scope.h"
+#include "support/test_app.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
@@ -14,8 +15,8 @@
 #include "toolkit/testing/test_input.h"
 
 using namespace toolkit;
-using tktest::HookScope;
-using tktest::TestApp;
+using tallykey::test::HookScope;
+using tallykey::test::TestApp;
 
 namespace {
 

@@ -20,7 +20,8 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/qt/platform_services.h"
 #include "toolkit/resources.h"
-#include "toolkit/test_app.h"
+#include "support/hook_scope.h"
+#include "support/test_app.h"
 #include "toolkit/testing/test_input.h"
 #include "toolkit/types.h"
 
@@ -29,13 +30,12 @@
 #include <X11/Xlib.h>
 
 #include "support/x11_desk.h"
-#include "support/x11_tray_owner.h"
 
 using namespace tallykey::test;
 
 namespace {
 
-toolkit::Application& App() { return tktest::TestApp(); }
+toolkit::Application& App() { return tallykey::test::TestApp(); }
 
 void Pump() { App().ProcessMessages(); }
 
@@ -207,16 +207,12 @@ TEST(QtClipboard, HoldsTheAnsiTextAndIsEmptiedByClear) {
 // Runs the named test of this program in a child process on the private X
 // server with the xcb platform, and reports its outcome.
 static void RunChildOnXcb(const Xvfb& x, const std::string& test, const std::vector<std::string>& extraEnv = {}) {
-    std::vector<std::string> env = {x.DisplayEnv(), "QT_QPA_PLATFORM=xcb", "TALLYKEY_X11_CHILD=1"};
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    Process child({SelfPath(), "--gtest_filter=" + test}, env);
+    X11Child child(x, test, extraEnv);
     ASSERT_TRUE(child.Started());
     int code = child.WaitPumping(nullptr, 60000);
     EXPECT_EQ(code, 0) << child.Output();
     EXPECT_NE(child.Output().find("[  PASSED  ] 1 test"), std::string::npos) << child.Output();
 }
-
-static bool InChild() { return std::getenv("TALLYKEY_X11_CHILD") != nullptr; }
 
 // Reads the X clipboard with xclip while this process serves it.
 static int Xclip(const std::vector<std::string>& args, std::string& output) {
@@ -229,7 +225,7 @@ static int Xclip(const std::vector<std::string>& args, std::string& output) {
 }
 
 TEST(QtClipboardOnX11Child, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside QtClipboard.OnX11";
     App();
     toolkit::SetCurrentCodePage(1252);
@@ -273,7 +269,7 @@ TEST(QtClipboard, OnX11) {
 }
 
 TEST(QtTrayIconOnX11Child, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside QtTrayIcon.OnX11";
     App();
     toolkit::TrayIcon& tray = *toolkit::Platform().trayIcon;
@@ -371,7 +367,7 @@ static void CheckShellOpensThroughXdgOpen() {
 TEST(QtShell, OpensAddressesAndFilesThroughXdgOpenOffscreen) { CheckShellOpensThroughXdgOpen(); }
 
 TEST(QtShellOnX11Child, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside QtShell.OpensAddressesAndFilesThroughXdgOpenOnX11";
     CheckShellOpensThroughXdgOpen();
 }
@@ -388,7 +384,7 @@ TEST(QtShell, OpensAddressesAndFilesThroughXdgOpenOnX11) {
 // shows, as the settings do at start-up, under a window manager that frames
 // it only once it is mapped.
 TEST(WindowUnderAWindowManagerChild, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside WindowUnderAWindowManager.KeepsTheOuterRectangleAcrossRestarts";
     App();
     toolkit::Window window(toolkit::WindowStyle::Main);
@@ -460,7 +456,7 @@ static bool IconifyUntil(Desk& desk, unsigned long w, Done done, Wait wait) {
 // Child: modal windows of no owner over the main window, as the program's
 // dialogs and message boxes are.
 TEST(ModalWindowsUnderAWindowManagerChild, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside ModalWindowsUnderAWindowManager.GoWithTheMainWindow";
     App();
     Desk desk;
@@ -477,7 +473,7 @@ TEST(ModalWindowsUnderAWindowManagerChild, Run) {
     dialog.SetCaption("Dialog");
     dialog.SetClientSize(200, 100);
     {
-        tktest::HookScope scope([&](toolkit::Window&) {
+        tallykey::test::HookScope scope([&](toolkit::Window&) {
             unsigned long d = 0;
             ASSERT_TRUE(pumpUntil([&] { return (d = desk.Find("Dialog")) && desk.State(d) == Desk::kNormal; }));
             EXPECT_EQ(desk.Prop(d, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{mainId});
@@ -596,7 +592,7 @@ static int WidthThenClose(const std::string& display, const std::string& caption
 }
 
 TEST(QtMessageBoxOnX11Child, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside QtMessageBox.IsWideEnoughForItsTitle";
     App();
     // A long title over a short text, and the same words as the text of a box: the frame
@@ -625,7 +621,7 @@ TEST(QtMessageBox, IsWideEnoughForItsTitle) {
 }
 
 TEST(QtFileDialogOnX11Child, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside QtFileDialog.ListsEachFileTypeOnce";
     App();
     toolkit::FileDialog dialog;
@@ -682,7 +678,7 @@ static std::string ShownTitle(const char* display) {
 }
 
 TEST(EmptyCaptionOnX11Child, Run) {
-    if (!InChild())
+    if (!InX11Child())
         GTEST_SKIP() << "runs inside EmptyCaption.ShowsAnEmptyTitleNotTheProgramsName";
     App();
     toolkit::Window dialog(toolkit::WindowStyle::Dialog);

@@ -1,4 +1,5 @@
 // tkf as users run it: the built binary, passwords through descriptors or a terminal.
+#include "support/temp_folder.h"
 #include "system/file_guard.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +30,8 @@ const std::string kData = TALLYKEY_TEST_DATA;
 const std::string kTkf = std::string(TALLYKEY_BINARY_DIR) + "/tkf";
 const std::string kCyrillicPassword = "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c"; // UTF-8
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using tallykey::test::ReadFile;
+using tallykey::test::WriteFile;
 
 std::string FromHex(const std::string& text) {
     std::string out;
@@ -57,13 +50,7 @@ struct Outcome {
 
 class Tkf : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tallykey-tkf-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    std::string Path(const std::string& name) const { return folder.File(name); }
 
     // Runs tkf without a controlling terminal; `input` is its standard input, `fd3` (if
     // given) is readable on descriptor 3.
@@ -71,9 +58,9 @@ protected:
                 const std::string* fd3 = nullptr) {
         const std::string inPath = Path(".stdin"), outPath = Path(".stdout"), errPath = Path(".stderr"),
                           fd3Path = Path(".fd3");
-        Spit(inPath, input);
+        WriteFile(inPath, input);
         if (fd3)
-            Spit(fd3Path, *fd3);
+            WriteFile(fd3Path, *fd3);
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::setsid(); // no terminal to fall back on
@@ -98,8 +85,8 @@ protected:
         ::waitpid(pid, &status, 0);
         Outcome o;
         o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        o.out = Slurp(outPath);
-        o.err = Slurp(errPath);
+        o.out = ReadFile(outPath);
+        o.err = ReadFile(errPath);
         for (const auto& p : {inPath, outPath, errPath, fd3Path})
             ::unlink(p.c_str());
         return o;
@@ -115,7 +102,8 @@ protected:
         EXPECT_NE(o.err.find(part), std::string::npos) << o.err;
     }
 
-    std::string dir;
+    tallykey::test::TempFolder folder;
+    const std::string dir = folder.Path();
 };
 
 struct Fixture {
@@ -139,14 +127,14 @@ TEST_F(Tkf, ExportGivesTheFixturesJsonAndImportGivesTheirFiles) {
         Outcome o = Run({"export", tkf, "--format", "json", "--password-fd", "0", "--codepage", f.codePage},
                         std::string(f.password) + "\n");
         ASSERT_EQ(o.code, 0) << o.err;
-        EXPECT_EQ(o.out, Slurp(json) + "\n");
+        EXPECT_EQ(o.out, ReadFile(json) + "\n");
         EXPECT_TRUE(o.err.empty());
 
         const std::string made = Path(std::string(f.name) + ".tkf");
         o = Run({"import", json, made, "--password-fd", "0", "--codepage", f.codePage},
                 std::string(f.password) + "\n");
         ASSERT_EQ(o.code, 0) << o.err;
-        EXPECT_EQ(Slurp(made), Slurp(tkf));
+        EXPECT_EQ(ReadFile(made), ReadFile(tkf));
     }
 }
 
@@ -167,12 +155,12 @@ TEST_F(Tkf, ImportedFileDecryptsWithOpenSslToThePlaintext) {
     const std::string cmd = "tail -c +5 '" + made + "' | openssl enc -d -aes-128-ecb -nopad -K " + hexKey +
                             " > '" + plain + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const std::string expected = FromHex(Slurp(kData + "/long-password.plain.hex"));
-    const std::string got = Slurp(plain);
+    const std::string expected = FromHex(ReadFile(kData + "/long-password.plain.hex"));
+    const std::string got = ReadFile(plain);
     ASSERT_EQ(got.size(), 96u);
     EXPECT_EQ(got.substr(0, expected.size()), expected);
     EXPECT_EQ(got.substr(expected.size()), std::string(96 - expected.size(), '\0'));
-    EXPECT_EQ(Slurp(made).substr(0, 4), std::string("\x52\0\0\0", 4));
+    EXPECT_EQ(ReadFile(made).substr(0, 4), std::string("\x52\0\0\0", 4));
 }
 
 TEST_F(Tkf, CsvExportAndImport) {
@@ -193,7 +181,7 @@ TEST_F(Tkf, CsvExportAndImport) {
         "\n"
         "b,y,Mail,,you,,\n"
         "c,z,Web,,,,\n";
-    Spit(Path("in.csv"), csv);
+    WriteFile(Path("in.csv"), csv);
     o = Run({"import", Path("in.csv"), Path("csv.tkf"), "--password-fd", "0"}, "pw\n");
     ASSERT_EQ(o.code, 0) << o.err;
     o = Run({"export", Path("csv.tkf"), "--format", "json", "--password-fd", "0"}, "pw\n");
@@ -206,7 +194,7 @@ TEST_F(Tkf, CsvExportAndImport) {
     EXPECT_NE(o.out.find("\"icon\": 17"), std::string::npos);
 
     // Line breaks of a lone CR, as old Mac programs write them, end records as well.
-    Spit(Path("mac.csv"), "Group,Title,Password\rWeb,a,\"x\ry\"\rMail,b,\r");
+    WriteFile(Path("mac.csv"), "Group,Title,Password\rWeb,a,\"x\ry\"\rMail,b,\r");
     o = Run({"import", Path("mac.csv"), Path("mac.tkf"), "--password-fd", "0"}, "pw\n");
     ASSERT_EQ(o.code, 0) << o.err;
     o = Run({"export", Path("mac.tkf"), "--format", "csv", "--password-fd", "0"}, "pw\n");
@@ -216,9 +204,9 @@ TEST_F(Tkf, CsvExportAndImport) {
                      "\"Mail\",\"b\",\"\",\"\",\"\",\"\"\r\n");
 
     // Content decides when the name has no known extension.
-    Spit(Path("data.txt"), Slurp(kData + "/example.json"));
+    WriteFile(Path("data.txt"), ReadFile(kData + "/example.json"));
     EXPECT_EQ(Run({"import", Path("data.txt"), Path("txt.tkf"), "--password-fd", "0"}, "\n").code, 0);
-    EXPECT_EQ(Slurp(Path("txt.tkf")), Slurp(kData + "/example.tkf"));
+    EXPECT_EQ(ReadFile(Path("txt.tkf")), ReadFile(kData + "/example.tkf"));
 }
 
 TEST_F(Tkf, ImportRefusesBadInputAndWritesNothing) {
@@ -248,21 +236,21 @@ TEST_F(Tkf, ImportRefusesBadInputAndWritesNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Spit(Path(c.name), c.content);
+        WriteFile(Path(c.name), c.content);
         const Outcome o = Run({"import", Path(c.name), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, "pw\n");
         ExpectOneErrorLine(o, 1, c.message);
         EXPECT_FALSE(fs::exists(Path("out.tkf")));
     }
 
     // An existing file is replaced only with --force.
-    Spit(Path("old.tkf"), "old contents");
+    WriteFile(Path("old.tkf"), "old contents");
     ::chmod(Path("old.tkf").c_str(), 0640);
     Outcome o = Run({"import", kData + "/example.json", Path("old.tkf"), "--password-fd", "0"}, "\n");
     ExpectOneErrorLine(o, 1, "--force");
-    EXPECT_EQ(Slurp(Path("old.tkf")), "old contents");
+    EXPECT_EQ(ReadFile(Path("old.tkf")), "old contents");
     o = Run({"import", kData + "/example.json", Path("old.tkf"), "--force", "--password-fd", "0"}, "\n");
     ASSERT_EQ(o.code, 0) << o.err;
-    EXPECT_EQ(Slurp(Path("old.tkf")), Slurp(kData + "/example.tkf"));
+    EXPECT_EQ(ReadFile(Path("old.tkf")), ReadFile(kData + "/example.tkf"));
     struct stat st {};
     ::stat(Path("old.tkf").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -304,7 +292,7 @@ TEST_F(Tkf, ErrorsNeverShowAPassword) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Spit(Path(c.name), c.content);
+        WriteFile(Path(c.name), c.content);
         const Outcome o =
             Run({"import", Path(c.name), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, "pw\n");
         ExpectOneErrorLine(o, 1, c.message);
@@ -313,7 +301,7 @@ TEST_F(Tkf, ErrorsNeverShowAPassword) {
     }
 
     // A new password that the code page cannot hold, for import and passwd alike.
-    Spit(Path("ok.json"), "{\"groups\": []}");
+    WriteFile(Path("ok.json"), "{\"groups\": []}");
     Outcome o =
         Run({"import", Path("ok.json"), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, secret + "\n");
     ExpectOneErrorLine(o, 1, "the new password has characters that code page 1252 cannot hold");
@@ -338,7 +326,7 @@ TEST_F(Tkf, ImportNamesOrReplacesEveryUnfitField) {
     const std::string title =
         "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82, \xd0\xbc\xd0\xb8\xd1\x80. "
         "\xd0\xad\xd1\x82\xd0\xbe \xd0\xb4\xd0\xbb\xd0\xb8\xd0\xbd\xd0\xbd\xd0\xbe"; // Привет, мир. Это длинно
-    Spit(Path("in.json"), "{\"groups\": [{\"title\": \"" + title +
+    WriteFile(Path("in.json"), "{\"groups\": [{\"title\": \"" + title +
                               "\", \"items\": [{\"title\": \"caf\xc3\xa9\", \"login\": \"\xe2\x82\xac\xd0\x96\","
                               " \"password\": \"a\xd0\x96\", \"comment\": \"x\\n\xd0\x96\"}]}]}");
     Outcome o = Run({"import", Path("in.json"), Path("out.tkf"), "--password-fd", "0", "--codepage", "1252"}, "pw\n");
@@ -517,7 +505,7 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
     for (const auto& [separator, lineEnd] :
          std::vector<std::pair<char, std::string>>{{',', "\n"}, {';', "\r\n"}, {'\t', "\r"}, {',', "\r"}}) {
         SCOPED_TRACE(std::string("separator ") + separator);
-        Spit(Path("t.csv"), table(separator, lineEnd));
+        WriteFile(Path("t.csv"), table(separator, lineEnd));
         o = Run({"import", Path("t.csv"), Path("t.tkf"), "--force", "--new-password-fd", "0"}, "pw\n");
         ASSERT_EQ(o.code, 0) << o.err;
         EXPECT_EQ(o.err.rfind("tkf: " + Path("t.csv") + ": Chrome CSV: 1 group and 2 items made", 0), 0u) << o.err;
@@ -532,7 +520,7 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
 
     // An older KeePassXC writes tkf's own six columns: forced, the entries without a group
     // go to the source's group instead of a group without a title.
-    Spit(Path("k.csv"),
+    WriteFile(Path("k.csv"),
          "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\n\"\",\"a\",\"\",\"\",\"\",\"\"\n");
     o = Run({"import", Path("k.csv"), Path("k.tkf"), "--from", "keepassxc", "--new-password-fd", "0"}, "pw\n");
     ASSERT_EQ(o.code, 0) << o.err;
@@ -567,7 +555,7 @@ TEST_F(Tkf, ImportSummaryDropExtraAndForcedSources) {
 // icons and branch states have no place in it).
 TEST_F(Tkf, BitwardenJsonExportReadsBack) {
     const std::string comment = "two\\r\\nlines, \\\"quoted\\\" \xd0\x96";
-    Spit(Path("in.json"),
+    WriteFile(Path("in.json"),
          "{\"groups\": [{\"title\": \"\xd0\x9f\xd0\xbe\xd1\x87\xd1\x82\xd0\xb0\", \"items\": ["
          "{\"title\": \"a, b\", \"login\": \"\xd0\xaf\", \"password\": \"p\\\"w\", \"weblink\": "
          "\"https://x.example/?a=1&b=2\", \"comment\": \"" +
@@ -585,7 +573,7 @@ TEST_F(Tkf, BitwardenJsonExportReadsBack) {
                             "\"https://x.example/?a=1&b=2\"\n          }\n        ]"),
               std::string::npos)
         << exported;
-    Spit(Path("bw.json"), exported);
+    WriteFile(Path("bw.json"), exported);
     o = Run({"import", Path("bw.json"), Path("b.tkf"), "--new-password-fd", "0", "--codepage", "1251"}, "\n");
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.err.rfind("tkf: " + Path("bw.json") + ": Bitwarden JSON: 4 groups and 3 items made\n", 0), 0u) << o.err;
@@ -607,14 +595,14 @@ TEST_F(Tkf, CheckAnswersWithItsExitCode) {
                        "No such file or directory");
     ExpectOneErrorLine(Run({"check", dir, "--password-fd", "0"}, "\n"), 1, "Is a directory");
 
-    const std::string example = Slurp(kData + "/example.tkf");
-    Spit(Path("cut.tkf"), example.substr(0, example.size() - 5));
+    const std::string example = ReadFile(kData + "/example.tkf");
+    WriteFile(Path("cut.tkf"), example.substr(0, example.size() - 5));
     ExpectOneErrorLine(Run({"check", Path("cut.tkf"), "--password-fd", "0"}, "\n"), 3,
                        "Invalid buffer size for decryption");
     // Too short for one encrypted block: damaged whatever the password, and said so before
     // a password is asked for (here there is no terminal to ask on).
     for (const std::string& bytes : {std::string(), std::string("abc"), std::string("\x20\0\0\0", 4)}) {
-        Spit(Path("tiny.tkf"), bytes);
+        WriteFile(Path("tiny.tkf"), bytes);
         ExpectOneErrorLine(Run({"check", Path("tiny.tkf"), "--password-fd", "0"}, "\n"), 3, "damaged file");
         ExpectOneErrorLine(Run({"get", Path("tiny.tkf"), "G/T"}), 3, bytes.empty() ? "it is empty" : "too short");
     }
@@ -630,7 +618,7 @@ TEST_F(Tkf, ShowHidesPasswordsAndControlCharacters) {
     const std::string json =
         "{\"groups\": [{\"title\": \"G\\u001b[2J\", \"icon\": 4, \"expanded\": false, \"items\": ["
         "{\"title\": \"T\", \"password\": \"s3cret\", \"comment\": \"one\\r\\ntwo\"}]}]}";
-    Spit(Path("in.json"), json);
+    WriteFile(Path("in.json"), json);
     ASSERT_EQ(Run({"import", Path("in.json"), Path("s.tkf"), "--password-fd", "0"}, "k\n").code, 0);
     Outcome o = Run({"show", Path("s.tkf"), "--password-fd", "0"}, "k\n");
     ASSERT_EQ(o.code, 0) << o.err;
@@ -655,7 +643,7 @@ TEST_F(Tkf, PasswdReencryptsUnderTheNewPassword) {
     EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "correct horse battery staple\n").code, 2);
     EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "fresh\n").code, 0);
     o = Run({"export", file, "--format", "json", "--password-fd", "0"}, "fresh\n");
-    EXPECT_EQ(o.out, Slurp(kData + "/long-password.json") + "\n");
+    EXPECT_EQ(o.out, ReadFile(kData + "/long-password.json") + "\n");
 
     // The new password from its own descriptor; a long one earns a note.
     const std::string fd3 = "a new password longer than sixteen\n";
@@ -665,19 +653,19 @@ TEST_F(Tkf, PasswdReencryptsUnderTheNewPassword) {
     EXPECT_EQ(Run({"check", file, "--password-fd", "0"}, "a new password l\n").code, 0);
 
     // A wrong old password changes nothing.
-    const std::string before = Slurp(file);
+    const std::string before = ReadFile(file);
     ExpectOneErrorLine(Run({"passwd", file, "--password-fd", "0"}, "nope\nother\n"), 2, "wrong password");
-    EXPECT_EQ(Slurp(file), before);
+    EXPECT_EQ(ReadFile(file), before);
 }
 
 // Damaged, special and read-only files: each refused with its reason, nothing changed.
 TEST_F(Tkf, DamagedSpecialAndReadOnlyFiles) {
-    const std::string example = Slurp(kData + "/example.tkf");
+    const std::string example = ReadFile(kData + "/example.tkf");
     ASSERT_GT(example.size(), 4u + 16u);
-    Spit(Path("cut.tkf"), example.substr(0, example.size() - 16));
+    WriteFile(Path("cut.tkf"), example.substr(0, example.size() - 16));
     ExpectOneErrorLine(Run({"check", Path("cut.tkf"), "--password-fd", "0"}, "\n"), 3,
                        "damaged file: 16 bytes missing at its end");
-    Spit(Path("huge.tkf"), "\xff\xff\xff\xff" + example.substr(4));
+    WriteFile(Path("huge.tkf"), "\xff\xff\xff\xff" + example.substr(4));
     const std::string missing = std::to_string((std::uint64_t(1) << 32) - (example.size() - 4));
     ExpectOneErrorLine(Run({"check", Path("huge.tkf"), "--password-fd", "0"}, "\n"), 3,
                        "damaged file: " + missing + " bytes missing");
@@ -691,9 +679,9 @@ TEST_F(Tkf, DamagedSpecialAndReadOnlyFiles) {
     // get prints nothing: the item's field may be what was cut off.
     ExpectOneErrorLine(Run({"get", Path("cut.tkf"), "Mail/Box", "--field", "login", "--password-fd", "0"}, "\n"), 3,
                        "16 bytes missing");
-    const std::string cut = Slurp(Path("cut.tkf"));
+    const std::string cut = ReadFile(Path("cut.tkf"));
     ExpectOneErrorLine(Run({"passwd", Path("cut.tkf"), "--password-fd", "0"}, "\nnew\n"), 3, "not rewritten");
-    EXPECT_EQ(Slurp(Path("cut.tkf")), cut);
+    EXPECT_EQ(ReadFile(Path("cut.tkf")), cut);
 
     // A FIFO would hold the reading forever: refused at once, as a database and as input.
     ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
@@ -702,14 +690,14 @@ TEST_F(Tkf, DamagedSpecialAndReadOnlyFiles) {
                        1, "Not a regular file (use - to read standard input)");
 
     // Read-only: kept, also from root.
-    Spit(Path("ro.tkf"), example);
+    WriteFile(Path("ro.tkf"), example);
     ASSERT_EQ(::chmod(Path("ro.tkf").c_str(), 0444), 0);
     ExpectOneErrorLine(Run({"passwd", Path("ro.tkf"), "--password-fd", "0"}, "\nnew\n"), 1,
                        "cannot write: Permission denied");
-    Spit(Path("in.json"), "{\"groups\": []}");
+    WriteFile(Path("in.json"), "{\"groups\": []}");
     ExpectOneErrorLine(Run({"import", Path("in.json"), Path("ro.tkf"), "--force", "--password-fd", "0"}, "\n"), 1,
                        "cannot write: Permission denied");
-    EXPECT_EQ(Slurp(Path("ro.tkf")), example);
+    EXPECT_EQ(ReadFile(Path("ro.tkf")), example);
     EXPECT_FALSE(fs::exists(Path("x.tkf")));
 }
 
@@ -722,7 +710,7 @@ TEST_F(Tkf, ASecondWriterFailsClearlyWhenTheFirstTakesTooLong) {
     ExpectOneErrorLine(Run({"passwd", file, "--password-fd", "0"}, "\nnew\n"), 1,
                        "the file is being changed by another program; try again later");
     held.Release();
-    EXPECT_EQ(Slurp(file), Slurp(kData + "/example.tkf"));
+    EXPECT_EQ(ReadFile(file), ReadFile(kData + "/example.tkf"));
     EXPECT_EQ(Run({"passwd", file, "--password-fd", "0"}, "\nnew\n").code, 0);
 }
 
@@ -774,7 +762,7 @@ TEST_F(Tkf, VersionCommandHelpAndTheEndOfOptions) {
 // ls and get name every entry, also those whose names hold "/" or "\"; they print only
 // names and the one field asked for.
 TEST_F(Tkf, LsAndGetNameEveryEntry) {
-    Spit(Path("in.json"), R"({"groups": [
+    WriteFile(Path("in.json"), R"({"groups": [
         {"title": "Web/Mail", "items": [
             {"title": "https://mail.example", "login": "l1", "password": "p1", "weblink": "w1",
              "comment": "c1\r\nline 2"},
@@ -888,7 +876,7 @@ TEST_F(Tkf, GenerateDrawsFromTheEditorsAlphabet) {
 // The new password's line and then the data, on one descriptor: the line is taken, and
 // the data is read from where it ends.
 TEST_F(Tkf, ImportTakesThePasswordLineAndThenTheDataFromStandardInput) {
-    const std::string json = Slurp(kData + "/example.json");
+    const std::string json = ReadFile(kData + "/example.json");
     Outcome o = Run({"import", "-", Path("a.tkf"), "--password-fd", "0"}, "pw\n" + json);
     ASSERT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(Run({"export", Path("a.tkf"), "--format", "json", "--password-fd", "0"}, "pw\n").out, json + "\n");
@@ -991,7 +979,7 @@ TEST_F(Tkf, APasswordBeingReadIsInLockedMemoryOfAProcessWithoutCoreDumps) {
     const std::string proc = "/proc/" + std::to_string(pid);
     // tkf takes the byte and waits for the next; its locked page shows once the byte is in.
     const auto lockedKilobytes = [&proc] {
-        const std::string status = Slurp(proc + "/status");
+        const std::string status = ReadFile(proc + "/status");
         const std::size_t at = status.find("VmLck:");
         return at == std::string::npos ? 0ul : std::stoul(status.substr(at + 6));
     };
@@ -1001,7 +989,7 @@ TEST_F(Tkf, APasswordBeingReadIsInLockedMemoryOfAProcessWithoutCoreDumps) {
         if (locked == 0)
             ::usleep(10000);
     }
-    const std::string limits = Slurp(proc + "/limits");
+    const std::string limits = ReadFile(proc + "/limits");
     ASSERT_EQ(::write(pipeFds[1], "rong\n", 5), 5);
     ::close(pipeFds[1]);
     int exit = 0;
