@@ -1,17 +1,15 @@
-// The application object (support/test_app.h), and a main window with its
-// own settings file, program folder and fake platform services.
+// What the preferences tests share besides tests/support: the shipped
+// Russian language file, and a fixture with its own settings file, program
+// folder and fake platform services. The main window, whose texts and
+// options these tests check, comes with its parts' accessor.
 #pragma once
 
-#include <cstdlib>
-#include <memory>
 #include <string>
 
-#include <sys/stat.h>
-
 #include "mainwindow/main_form.h"
-#include "support/main_form_parts.h"
 #include "preferences/language.h"
 #include "preferences/settings.h"
+#include "support/main_form_parts.h"
 #include "support/temp_folder.h"
 #include "support/test_app.h"
 #include "toolkit/application.h"

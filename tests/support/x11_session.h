@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -218,14 +217,6 @@ private:
     std::string display_;
     std::unique_ptr<Process> server_;
 };
-
-// Qt wants a private runtime folder; the tests make their own.
-inline void PrivateRuntimeDir() {
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        ::mkdir("/tmp/xdg-svc", 0700);
-        ::setenv("XDG_RUNTIME_DIR", "/tmp/xdg-svc", 0);
-    }
-}
 
 // This test program's own path, to run one of its tests in a child process
 // (one with another Qt platform than the offscreen one).

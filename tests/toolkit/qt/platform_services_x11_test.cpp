@@ -21,6 +21,7 @@
 #include "toolkit/qt/platform_services.h"
 #include "toolkit/resources.h"
 #include "support/hook_scope.h"
+#include "support/temp_folder.h"
 #include "support/test_app.h"
 #include "toolkit/testing/test_input.h"
 #include "toolkit/types.h"
@@ -319,17 +320,13 @@ TEST(QtTrayIcon, OnX11WithAndWithoutANotificationArea) {
 static void CheckShellOpensThroughXdgOpen() {
     App();
     // A stand-in xdg-open first on PATH records what the desktop was asked to open.
-    char folder[] = "/tmp/tallykey-shell-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    std::string dir = folder;
-    std::string log = dir + "/opened.log";
-    {
-        std::ofstream script(dir + "/xdg-open");
-        script << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << log << "'\n";
-    }
-    ::chmod((dir + "/xdg-open").c_str(), 0755);
-    std::string help = dir + "/tallyk_eng.chm";
-    std::ofstream(help) << "help";
+    TempFolder folder;
+    const std::string dir = folder.Path();
+    const std::string log = folder.File("opened.log");
+    folder.Write("xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
+    ::chmod(folder.File("xdg-open").c_str(), 0755);
+    const std::string help = folder.File("tallyk_eng.chm");
+    folder.Write("tallyk_eng.chm", "help");
     std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", (dir + ":" + savedPath).c_str(), 1);
 
@@ -358,10 +355,6 @@ static void CheckShellOpensThroughXdgOpen() {
                                                  "http://ftp:/odd"}));
 
     ::setenv("PATH", savedPath.c_str(), 1);
-    std::remove(log.c_str());
-    std::remove(help.c_str());
-    std::remove((dir + "/xdg-open").c_str());
-    ::rmdir(folder);
 }
 
 TEST(QtShell, OpensAddressesAndFilesThroughXdgOpenOffscreen) { CheckShellOpensThroughXdgOpen(); }
