@@ -1,22 +1,22 @@
 // The Windows key layout of the file-type registration, on the in-memory registry.
 #include <gtest/gtest.h>
 
-#include "preferences/file_type.h"
+#include "toolkit/registry_file_association.h"
 #include "toolkit/registry.h"
 
-using namespace tallykey;
+using namespace toolkit;
 
 namespace {
 
 const std::string kExe = "C:\\Program Files\\Tallykey\\tallyk.exe";
 
-void RegisterTkf(toolkit::Registry& registry, const std::string& exe, int* notified = nullptr) {
+void RegisterTkf(Registry& registry, const std::string& exe, int* notified = nullptr) {
     RegisterFileType(registry, ".TKF", "Tallykey File", "Open", exe, 1, true, true,
                      [notified] { if (notified) ++*notified; });
 }
 
 TEST(FileType, RegisteringWritesTheSevenRowsOnceAndForAll) {
-    toolkit::MemoryRegistry registry;
+    MemoryRegistry registry;
     registry.CreateKey("Applications");
     int notified = 0;
     RegisterTkf(registry, kExe, &notified);
@@ -39,14 +39,14 @@ TEST(FileType, RegisteringWritesTheSevenRowsOnceAndForAll) {
     EXPECT_EQ(registry.Dump(), once);
 
     UnregisterFileType(registry, kExe);
-    toolkit::MemoryRegistry untouched;
+    MemoryRegistry untouched;
     untouched.CreateKey("Applications");
     EXPECT_EQ(registry.Dump(), untouched.Dump());
     EXPECT_FALSE(FileTypeRegistered(registry, kExe));
 }
 
 TEST(FileType, PreexistingApplicationEntryIsKeptOnRegisterAndRemovedWhenOnlyOurs) {
-    toolkit::MemoryRegistry registry;
+    MemoryRegistry registry;
     registry.SetDefaultValue("Applications\\tallyk.exe\\shell\\open\\command", "D:\\old\\tallyk.exe \"%1\"");
     RegisterTkf(registry, kExe);
     EXPECT_EQ(registry.DefaultValue("Applications\\tallyk.exe\\Shell\\Open\\Command"),
@@ -60,7 +60,7 @@ TEST(FileType, PreexistingApplicationEntryIsKeptOnRegisterAndRemovedWhenOnlyOurs
 }
 
 TEST(FileType, OtherSoftwaresSubkeysKeepTheirParents) {
-    toolkit::MemoryRegistry registry;
+    MemoryRegistry registry;
     RegisterTkf(registry, kExe);
     registry.SetDefaultValue("tkffile\\Shell\\Print\\Command", "printer.exe \"%1\"");
     registry.SetDefaultValue(".tkf\\OpenWithProgids", "");
@@ -77,7 +77,7 @@ TEST(FileType, OtherSoftwaresSubkeysKeepTheirParents) {
 }
 
 TEST(FileType, VerbAndIconFlagsAndTheAssociationInterface) {
-    toolkit::MemoryRegistry registry;
+    MemoryRegistry registry;
     RegisterFileType(registry, ".Abc", "Abc File", "Edit", "/opt/x/abc", -1, false, true);
     EXPECT_FALSE(registry.KeyExists("abcfile\\DefaultIcon"));
     EXPECT_EQ(registry.DefaultValue("abcfile\\Shell"), "");
@@ -86,7 +86,7 @@ TEST(FileType, VerbAndIconFlagsAndTheAssociationInterface) {
     RegisterFileType(registry, ".xyz", "Xyz", "Open", "/opt/x/xyz", 0, true, false);
     EXPECT_FALSE(registry.KeyExists("xyzfile\\Shell"));
 
-    toolkit::MemoryRegistry windows;
+    MemoryRegistry windows;
     int notified = 0;
     RegistryFileAssociation association(windows, [&notified] { ++notified; });
     EXPECT_FALSE(association.IsRegistered(kExe));
@@ -99,7 +99,7 @@ TEST(FileType, VerbAndIconFlagsAndTheAssociationInterface) {
     EXPECT_EQ(notified, 1); // removal does not notify
 
     // A path without a file name makes a key name the registry refuses.
-    const toolkit::RegistrationResult refused = association.Register("C:\\Tallykey\\");
+    const RegistrationResult refused = association.Register("C:\\Tallykey\\");
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.message, "a registry key could not be written");
 }

@@ -1,6 +1,6 @@
-#include "preferences/file_type.h"
+#include "toolkit/registry_file_association.h"
 
-namespace tallykey {
+namespace toolkit {
 
 namespace {
 
@@ -25,7 +25,7 @@ std::string FileTypeClassName(const std::string& extension) {
     return name + "file";
 }
 
-bool RegisterFileType(toolkit::Registry& registry, const std::string& extension,
+bool RegisterFileType(Registry& registry, const std::string& extension,
                       const std::string& description, const std::string& verb,
                       const std::string& appPath, int iconIndex, bool defaultVerb, bool addVerb,
                       const std::function<void()>& notifyShell) {
@@ -51,7 +51,7 @@ bool RegisterFileType(toolkit::Registry& registry, const std::string& extension,
     return ok;
 }
 
-void UnregisterFileType(toolkit::Registry& registry, const std::string& appPath) {
+void UnregisterFileType(Registry& registry, const std::string& appPath) {
     const std::string application = "Applications\\" + FileNameOf(appPath);
     // Each deletion fails while the key still has subkeys, which keeps what
     // other software put below it.
@@ -62,7 +62,7 @@ void UnregisterFileType(toolkit::Registry& registry, const std::string& appPath)
         registry.DeleteKey(key);
 }
 
-bool FileTypeRegistered(const toolkit::Registry& registry, const std::string& appPath) {
+bool FileTypeRegistered(const Registry& registry, const std::string& appPath) {
     return registry.KeyExists("Applications\\" + FileNameOf(appPath)) &&
            registry.KeyExists(kExtension) && registry.KeyExists(kClassName);
 }
@@ -71,7 +71,7 @@ bool RegistryFileAssociation::IsRegistered(const std::string& exePath) const {
     return FileTypeRegistered(registry_, exePath);
 }
 
-toolkit::RegistrationResult RegistryFileAssociation::Register(const std::string& exePath) {
+RegistrationResult RegistryFileAssociation::Register(const std::string& exePath) {
     // Icon 1 is the second icon group of the executable, the database icon.
     if (RegisterFileType(registry_, kExtension, "Tallykey File", "Open", exePath, 1, true, true, notifyShell_))
         return {};
@@ -82,4 +82,4 @@ void RegistryFileAssociation::Unregister(const std::string& exePath) {
     UnregisterFileType(registry_, exePath);
 }
 
-} // namespace tallykey
+} // namespace toolkit
