@@ -23,10 +23,7 @@ inline toolkit::Application& BenchApp() {
             ::mkdir("/tmp/xdg-mw", 0700);
             ::setenv("XDG_RUNTIME_DIR", "/tmp/xdg-mw", 0);
         }
-        static int argc = 1;
-        static char name[] = "bench_gui";
-        static char* argv[] = {name, nullptr};
-        return new toolkit::Application(argc, argv, kAppTitle);
+        return new toolkit::Application({}, kAppTitle);
     }();
     return *app;
 }

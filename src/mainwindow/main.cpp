@@ -39,12 +39,7 @@ int main(int argc, char** argv) {
     }
 
     // The window system sees the words before "--" only.
-    std::vector<char*> toolkitArgv{argv[0]};
-    for (std::string& arg : commandLine.toolkitArguments)
-        toolkitArgv.push_back(arg.data());
-    toolkitArgv.push_back(nullptr);
-    int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
-    toolkit::Application app(toolkitArgc, toolkitArgv.data(), tallykey::kAppTitle);
+    toolkit::Application app(commandLine.toolkitArguments, tallykey::kAppTitle);
     tallykey::FinishProgramCommandLine(commandLine, app.Arguments());
     if (commandLine.action == ProgramCommandLine::Action::WrongUsage) {
         std::fprintf(stderr, "tallyk: %s (try tallyk --help)\n", commandLine.error.c_str());

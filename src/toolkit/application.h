@@ -17,8 +17,10 @@ class Window;
 class Application {
 public:
     // One per process. Registers the program's font (Tahoma from fonts-wine
-    // where present) and installs the real platform services.
-    Application(int& argc, char** argv, const std::string& caption);
+    // where present) and installs the real platform services. `arguments`
+    // are the command-line words after the program's name: the backend takes
+    // out those meant for the window system, Arguments() gives the rest.
+    Application(const std::vector<std::string>& arguments, const std::string& caption);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -28,7 +30,9 @@ public:
 
     void SetCaption(const std::string& caption);
     std::string Caption() const;
-    void SetIcon(const ResourceData& png);
+    // The program's icon: a resource in the image format of the backend's
+    // platform (PNG on Linux, an icon resource on Windows).
+    void SetIcon(const ResourceData& icon);
     // The desktop entry (menu item) the program's windows belong to, by its
     // file name without ".desktop"; set before the first window is made.
     void SetDesktopEntry(const std::string& name);
@@ -55,7 +59,7 @@ public:
     Window* MainWindow() const;
 
     // Full path of the running executable, and the command-line arguments
-    // after the program name.
+    // after the program name (a word in double quotes without its quotes).
     static std::string ExePath();
     std::vector<std::string> Arguments() const;
     // Screen size in pixels.

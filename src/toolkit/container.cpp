@@ -1,10 +1,43 @@
-// What containers do the same on every backend.
+// What controls and containers do the same on every backend: the tree of
+// parents and children, names, and the layout of aligned children.
 #include <algorithm>
 
 #include "toolkit/controls.h"
 #include "toolkit/layout.h"
 
 namespace toolkit {
+
+void Control::JoinParent() {
+    if (parent_)
+        parent_->children_.push_back(this);
+}
+
+void Control::LeaveParent() {
+    if (!parent_)
+        return;
+    auto& list = parent_->children_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    parent_ = nullptr;
+}
+
+void Control::SetName(const std::string& name) { name_ = name; }
+const std::string& Control::Name() const { return name_; }
+
+Window* Control::TopWindow() const {
+    const Control* c = this;
+    while (c->parent_)
+        c = c->parent_;
+    // A window being destroyed is one no more.
+    return dynamic_cast<Window*>(const_cast<Control*>(c));
+}
+
+Container::Container(Container* parent) : Control(parent) {}
+
+Container::~Container() {
+    for (Control* child : children_)
+        child->parent_ = nullptr;
+    children_.clear();
+}
 
 Control* Container::FindControl(const std::string& name) const {
     for (Control* child : children_) {

@@ -69,6 +69,11 @@ protected:
     void Attach(std::unique_ptr<Impl> impl);
 
 private:
+    friend class Container;
+    // Puts the control among its parent's children, and takes it out.
+    void JoinParent();
+    void LeaveParent();
+
     Container* parent_;
     std::string name_;
     std::unique_ptr<Impl> impl_;
@@ -90,6 +95,8 @@ public:
 
 protected:
     explicit Container(Container* parent);
+    // The children outlive it without a parent.
+    ~Container() override;
 
 private:
     friend class Control;
@@ -120,7 +127,9 @@ public:
     void SetPosition(int left, int top);
     // left = (screen width - outer width) / 2, top likewise, rounded down.
     void CenterOnScreen();
-    void SetIcon(const ResourceData& png);
+    // A resource in the image format of the backend's platform (PNG on
+    // Linux, an icon resource on Windows).
+    void SetIcon(const ResourceData& icon);
     void SetMenu(Menu* menu);
     void AcceptDroppedFiles(bool accept);
 

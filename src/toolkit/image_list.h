@@ -15,17 +15,14 @@ public:
     ImageList(const ImageList&) = delete;
     ImageList& operator=(const ImageList&) = delete;
 
-    // Loads a BMP (or PNG) strip; every pixel of the mask colour becomes
-    // transparent. Returns false when the data is not an image.
+    // Loads a BMP strip (other formats as the platform reads them); every
+    // pixel of the mask colour becomes transparent. Returns false when the
+    // data is not an image.
     bool LoadBitmap(const ResourceData& bitmap, Color mask);
 
     int Width() const;
     int Height() const;
     int Count() const;
-
-    // Colour of one pixel of image `index` (transparent pixels report alpha 0).
-    // Used by tests and by nothing else.
-    bool IsTransparent(int index, int x, int y) const;
 
     struct Impl;
     Impl* impl() const { return impl_.get(); }

@@ -55,11 +55,12 @@ public:
     // shown; the flag clears once control returns to the event loop.
     void SuppressPopupOnce();
     bool IsPopupSuppressed() const;
-    // Opens the pop-up at screen coordinates (runs OnPopup first). Returns
-    // false when suppressed.
+    // Opens the pop-up at screen coordinates (runs OnPopup first) and returns
+    // once it closes. Where nobody can choose an item (a modal hook is
+    // installed, or nobody sees the screen) it only runs OnPopup and counts.
+    // Returns false when suppressed.
     bool Popup(int x, int y);
-    // True while a pop-up is open or after the last Popup() call in tests
-    // (offscreen, pop-ups do not block).
+    // How many times Popup() has run OnPopup.
     int PopupCount() const;
 
     struct Impl;

@@ -1,5 +1,11 @@
 #include "toolkit/modal_hook.h"
 
+#include <cstdio>
+
+#include "toolkit/controls.h"
+#include "toolkit/dispatch.h"
+#include "toolkit/native.h"
+
 namespace toolkit {
 namespace {
 ModalHook* g_hook = nullptr;
@@ -7,5 +13,17 @@ ModalHook* g_hook = nullptr;
 
 void SetModalHook(ModalHook* hook) { g_hook = hook; }
 ModalHook* GetModalHook() { return g_hook; }
+
+bool NobodyToAnswer() { return g_hook != nullptr || !native::PersonCanAnswer(); }
+
+void AnswerModal(Window& window) {
+    if (g_hook && g_hook->onModal) {
+        Dispatch d;
+        g_hook->onModal(window);
+    } else if (!g_hook) {
+        std::fprintf(stderr, "toolkit: modal window \"%s\" shown with nobody to answer it; closed\n",
+                     window.Caption().c_str());
+    }
+}
 
 } // namespace toolkit

@@ -12,7 +12,8 @@ struct ResourceData {
     explicit operator bool() const { return data != nullptr; }
 };
 
-// "MAINICON", "TKFICON" (PNG), "FORM1_IMAGELIST1", "FORM1_IMAGELIST2" (BMP),
+// "MAINICON", "TKFICON" (icons in the image format of the platform's
+// backend: PNG on Linux), "FORM1_IMAGELIST1", "FORM1_IMAGELIST2" (BMP),
 // "COPY_WAV" (RIFF WAVE). An unknown name gives an empty result.
 ResourceData FindResource(std::string_view name);
 

@@ -22,10 +22,7 @@ inline toolkit::Application& TestApp() {
             ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 0);
         }
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "tallykey-tests";
-        static char* argv[] = {name, nullptr};
-        return new toolkit::Application(argc, argv, "Tallykey 0.4");
+        return new toolkit::Application({}, "Tallykey 0.4");
     }();
     return *app;
 }

@@ -6,8 +6,10 @@
 #include "support/test_app.h"
 #include "toolkit/image_list.h"
 #include "toolkit/resources.h"
+#include "toolkit/testing/image_probe.h"
 
 using namespace toolkit;
+using toolkit::probe::IsTransparent;
 
 namespace {
 
@@ -54,10 +56,10 @@ TEST(ImageList, CutsTheStripAndMasksOneColour) {
     EXPECT_EQ(list.Height(), 2);
     EXPECT_EQ(list.Count(), 3);
     for (int index = 0; index < 3; ++index) {
-        EXPECT_TRUE(list.IsTransparent(index, 0, 0));
-        EXPECT_FALSE(list.IsTransparent(index, 1, 0));
-        EXPECT_FALSE(list.IsTransparent(index, 0, 1));
-        EXPECT_TRUE(list.IsTransparent(index, 1, 1));
+        EXPECT_TRUE(IsTransparent(list, index, 0, 0));
+        EXPECT_FALSE(IsTransparent(list, index, 1, 0));
+        EXPECT_FALSE(IsTransparent(list, index, 0, 1));
+        EXPECT_TRUE(IsTransparent(list, index, 1, 1));
     }
     const unsigned char junk[] = "not an image";
     ImageList other(2, 2);
@@ -77,7 +79,7 @@ TEST(ImageList, TheProgramsBitmapsGiveTheirImages) {
     int transparent = 0;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
-            transparent += nodes.IsTransparent(0, x, y);
+            transparent += IsTransparent(nodes, 0, x, y);
     EXPECT_GT(transparent, 0) << "black is the node icons' transparent colour";
     EXPECT_LT(transparent, 256);
 }

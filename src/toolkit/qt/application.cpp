@@ -16,15 +16,18 @@
 #include <thread>
 
 #include "toolkit/application.h"
+#include "toolkit/native.h"
 #include "toolkit/qt/backend.h"
 #include "toolkit/qt/platform_services.h"
 
 namespace toolkit {
 
-using qt::Dispatch;
-
 struct Application::Impl {
     Application* self = nullptr;
+    // QApplication keeps the command line it was given: it lives as long.
+    std::vector<std::string> commandLine;
+    std::vector<char*> argv;
+    int argc = 0;
     std::unique_ptr<QApplication> app;
     std::string caption;
     std::vector<std::string> arguments;
@@ -86,18 +89,22 @@ void Application::Impl::Minimize(bool alreadyMinimized) {
         main->Minimize();
 }
 
-Application::Application(int& argc, char** argv, const std::string& caption)
+Application::Application(const std::vector<std::string>& arguments, const std::string& caption)
     : impl_(std::make_unique<Impl>()) {
-    impl_->self = this;
-    impl_->caption = caption;
-    impl_->app = std::make_unique<QApplication>(argc, argv);
+    Impl* im = impl_.get();
+    im->self = this;
+    im->caption = caption;
+    const std::string exe = ExePath();
+    im->commandLine.push_back(exe.empty() ? std::string("tallyk") : exe);
+    im->commandLine.insert(im->commandLine.end(), arguments.begin(), arguments.end());
+    for (std::string& word : im->commandLine)
+        im->argv.push_back(word.data());
+    im->argc = static_cast<int>(im->argv.size());
+    im->argv.push_back(nullptr);
+    im->app = std::make_unique<QApplication>(im->argc, im->argv.data());
     QApplication::setQuitOnLastWindowClosed(false);
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i] ? argv[i] : "";
-        if (arg.size() >= 2 && arg.front() == '"' && arg.back() == '"')
-            arg = arg.substr(1, arg.size() - 2);
-        impl_->arguments.push_back(arg);
-    }
+    // Qt took its own options out of argv.
+    im->arguments = ProgramArguments(std::vector<std::string>(im->argv.begin() + 1, im->argv.begin() + im->argc));
     g_instance = this;
     RegisterFonts();
     qt::InstallKeyRouter();
@@ -118,9 +125,9 @@ bool Application::Exists() { return g_instance != nullptr; }
 void Application::SetCaption(const std::string& caption) { impl_->caption = caption; }
 std::string Application::Caption() const { return impl_->caption; }
 
-void Application::SetIcon(const ResourceData& png) {
+void Application::SetIcon(const ResourceData& icon) {
     // Only the windows show icons on this desktop; the application object has none to show.
-    (void)png;
+    (void)icon;
 }
 
 void Application::SetDesktopEntry(const std::string& name) {

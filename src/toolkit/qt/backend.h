@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "toolkit/controls.h"
+#include "toolkit/dispatch.h"
 #include "toolkit/menu.h"
+#include "toolkit/menu_entries.h"
 #include "toolkit/tree_view.h"
 #include "toolkit/types.h"
 
@@ -76,23 +78,13 @@ Qt::KeyboardModifiers QtMods(unsigned mods);
 // The text a key produces on a US keyboard ("" for none).
 QString KeyText(int vk, unsigned mods);
 
+// The bar of a menu bar (null for a pop-up menu).
+QMenuBar* MenuBarOf(const Menu* menu);
 // Image `index` of the list (a null pixmap when there is none).
 QPixmap ImagePixmap(const ImageList* images, int index);
 
-// True where nobody can answer a window: the offscreen platform, or a modal
-// hook is installed. Pop-ups then do not block.
-bool NoPerson();
-
-// Counts the program's handlers that run now; a widget is deleted only once
-// none of them is on the stack (deleting it from under its own signal would crash).
-class Dispatch {
-public:
-    Dispatch();
-    ~Dispatch();
-    Dispatch(const Dispatch&) = delete;
-    Dispatch& operator=(const Dispatch&) = delete;
-    static int Depth();
-};
+using toolkit::Dispatch;
+// Deletes the widget now, or once no handler of the program is on the stack.
 void DisposeWidget(QWidget* widget);
 
 // An event filter that calls a function.
@@ -172,7 +164,6 @@ struct Control::Impl {
 
     // Containers
     bool container = false;
-    std::vector<Control*> children;
     int alignMargin = 0;
     QSize lastClientSize{-1, -1};
 
@@ -186,33 +177,6 @@ struct Control::Impl {
     // The client size may have changed: lay out the aligned children and report it.
     void ClientGeometryChanged();
     void Register(QWidget* w);
-};
-
-struct Menu::Impl {
-    struct Entry {
-        std::string text;
-        int parent = -1;
-        bool separator = false;
-        bool submenu = false;
-        bool enabled = true;
-        Shortcut shortcut;
-        std::function<void()> handler;
-        QPointer<QAction> action;
-        QPointer<QMenu> menu; // sub-menu headers
-    };
-
-    Menu* self = nullptr;
-    Window* owner = nullptr;
-    Kind kind = Kind::Popup;
-    std::vector<Entry> entries;
-    QPointer<QMenuBar> bar;
-    QPointer<QMenu> popup;
-    std::unique_ptr<QObject> guard;
-    bool suppressed = false;
-    int popupCount = 0;
-
-    // Runs the handler of the item with this shortcut; false when none has it.
-    bool RunShortcut(const Shortcut& shortcut);
 };
 
 } // namespace toolkit

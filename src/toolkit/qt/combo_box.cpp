@@ -13,8 +13,6 @@
 
 namespace toolkit {
 
-using qt::Dispatch;
-
 namespace {
 
 Rect ToRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }

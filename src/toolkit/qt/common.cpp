@@ -1,10 +1,8 @@
 #include <QFile>
-#include <QGuiApplication>
 #include <QHash>
 #include <QSet>
 
 #include "toolkit/ansi_text.h"
-#include "toolkit/modal_hook.h"
 #include "toolkit/qt/backend.h"
 
 namespace toolkit {
@@ -93,8 +91,6 @@ constexpr KeyPair kKeys[] = {
     {0xDD, Qt::Key_BracketRight},
     {0xDE, Qt::Key_Apostrophe},
 };
-
-int g_dispatchDepth = 0;
 
 QHash<const QWidget*, Control*>& Widgets() {
     static QHash<const QWidget*, Control*> widgets;
@@ -189,18 +185,10 @@ QString KeyText(int vk, unsigned mods) {
     }
 }
 
-bool NoPerson() {
-    return GetModalHook() != nullptr || QGuiApplication::platformName() == QLatin1String("offscreen");
-}
-
-Dispatch::Dispatch() { ++g_dispatchDepth; }
-Dispatch::~Dispatch() { --g_dispatchDepth; }
-int Dispatch::Depth() { return g_dispatchDepth; }
-
 void DisposeWidget(QWidget* widget) {
     if (!widget)
         return;
-    if (g_dispatchDepth > 0) {
+    if (Dispatch::Depth() > 0) {
         widget->hide();
         widget->deleteLater();
     } else {

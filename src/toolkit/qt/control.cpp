@@ -9,8 +9,6 @@
 
 namespace toolkit {
 
-using qt::Dispatch;
-
 Control::Impl::~Impl() = default;
 
 void Control::Impl::SetGeometry(int left, int top, int width, int height) {
@@ -42,28 +40,13 @@ void Control::Impl::ClientGeometryChanged() {
 
 void Control::Impl::Register(QWidget* w) { qt::RegisterWidget(w, self); }
 
-Control::Control(Container* parent) : parent_(parent) {
-    if (parent_)
-        parent_->children_.push_back(this);
-}
+Control::Control(Container* parent) : parent_(parent) { JoinParent(); }
 
 Control::~Control() {
     Impl* im = impl_.get();
-    if (im) {
+    if (im)
         im->alive = false;
-        for (Control* child : im->children)
-            child->parent_ = nullptr;
-        im->children.clear();
-    }
-    if (parent_) {
-        auto& list = parent_->children_;
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
-        if (Impl* pim = parent_->impl()) {
-            auto& mirror = pim->children;
-            mirror.erase(std::remove(mirror.begin(), mirror.end(), this), mirror.end());
-        }
-        parent_ = nullptr;
-    }
+    LeaveParent();
     qt::UnregisterControl(this);
     if (im) {
         im->guard.reset();
@@ -84,8 +67,6 @@ void Control::Attach(std::unique_ptr<Impl> impl) {
     im->Register(im->keyWidget);
     if (im->client)
         im->Register(im->client);
-    if (parent_ && parent_->impl())
-        parent_->impl()->children.push_back(this);
 
     auto* filter = new qt::FilterObject([im](QObject* watched, QEvent* event) {
         if (!im->alive)
@@ -106,9 +87,6 @@ void Control::Attach(std::unique_ptr<Impl> impl) {
     if (!im->IsWindow() && im->widget)
         im->widget->show();
 }
-
-void Control::SetName(const std::string& name) { name_ = name; }
-const std::string& Control::Name() const { return name_; }
 
 void Control::SetBounds(int left, int top, int width, int height) {
     if (!impl_)
@@ -220,18 +198,7 @@ void Control::SetHandCursor() {
         impl_->widget->setCursor(Qt::PointingHandCursor);
 }
 
-Window* Control::TopWindow() const {
-    const Control* c = this;
-    while (c->parent_)
-        c = c->parent_;
-    if (!c->impl_ || !c->impl_->IsWindow())
-        return nullptr;
-    return static_cast<Window*>(const_cast<Control*>(c));
-}
-
 // --- Container ---
-
-Container::Container(Container* parent) : Control(parent) {}
 
 void Container::SetAlignMargin(int margin) {
     if (!impl())

@@ -1,33 +1,28 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <QPushButton>
 
-#include <cstdio>
-
 #include "toolkit/dialogs.h"
-#include "toolkit/modal_hook.h"
+#include "toolkit/native.h"
 #include "toolkit/qt/backend.h"
 
 namespace toolkit {
-
-using qt::Dispatch;
 
 namespace {
 
 QWidget* FrameOf(const Window* owner) { return owner && owner->impl() ? owner->impl()->widget.data() : nullptr; }
 
-// The first button of each set, the answer of a box nobody looks at.
-int FirstButton(unsigned flags) {
-    switch (flags & MB_TYPEMASK) {
-    case MB_YESNO:
-    case MB_YESNOCANCEL:
-        return IDYES;
-    default:
-        return IDOK;
+QMessageBox::StandardButton ButtonOf(int answer) {
+    switch (answer) {
+    case IDCANCEL: return QMessageBox::Cancel;
+    case IDYES: return QMessageBox::Yes;
+    case IDNO: return QMessageBox::No;
+    default: return QMessageBox::Ok;
     }
 }
 
@@ -45,22 +40,17 @@ void KeepTitleVisible(QMessageBox& box) {
 
 } // namespace
 
-int MessageBox(const Window* owner, const std::string& text, const std::string& caption, unsigned flags) {
-    ModalHook* hook = GetModalHook();
-    if (hook || qt::NoPerson()) {
-        if (hook && hook->onMessageBox) {
-            Dispatch d;
-            return hook->onMessageBox(MessageBoxRequest{owner, text, caption, flags});
-        }
-        if (!hook)
-            std::fprintf(stderr, "toolkit: message box \"%s\" shown with nobody to answer it\n", caption.c_str());
-        return FirstButton(flags);
-    }
+namespace native {
 
-    QMessageBox box(FrameOf(owner));
-    box.setWindowTitle(qt::WindowTitle(caption));
+// Qt's offscreen platform draws for nobody.
+bool PersonCanAnswer() { return QGuiApplication::platformName() != QLatin1String("offscreen"); }
+
+int ShowMessageBox(const MessageBoxRequest& request) {
+    const unsigned flags = request.flags;
+    QMessageBox box(FrameOf(request.owner));
+    box.setWindowTitle(qt::WindowTitle(request.caption));
     box.setTextFormat(Qt::PlainText);
-    box.setText(qt::ToQLines(text));
+    box.setText(qt::ToQLines(request.text));
     switch (flags & MB_ICONMASK) {
     case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
     case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
@@ -68,94 +58,48 @@ int MessageBox(const Window* owner, const std::string& text, const std::string& 
     case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
     default: break;
     }
-    struct Choice {
-        QMessageBox::StandardButton button;
-        int answer;
-    };
-    std::vector<Choice> choices;
-    switch (flags & MB_TYPEMASK) {
-    case MB_OKCANCEL: choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
-    case MB_YESNO: choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
-    case MB_YESNOCANCEL:
-        choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
-        break;
-    default: choices = {{QMessageBox::Ok, IDOK}}; break;
-    }
+    const std::vector<int> answers = MessageBoxAnswers(flags);
     QMessageBox::StandardButtons buttons;
-    for (const Choice& c : choices)
-        buttons |= c.button;
+    for (int answer : answers)
+        buttons |= ButtonOf(answer);
     box.setStandardButtons(buttons);
-    box.setDefaultButton(choices.front().button);
-    // Closing the box: Cancel where there is one, else the first button.
-    QMessageBox::StandardButton closing = choices.front().button;
-    for (const Choice& c : choices)
-        if (c.answer == IDCANCEL)
-            closing = c.button;
-    box.setEscapeButton(closing);
+    box.setDefaultButton(ButtonOf(answers.front()));
+    const int closing = ClosingAnswer(flags);
+    box.setEscapeButton(ButtonOf(closing));
     if (flags & MB_SETFOREGROUND)
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     KeepTitleVisible(box);
-    qt::BelongToOwner(&box, owner);
+    qt::BelongToOwner(&box, request.owner);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
-    const QMessageBox::StandardButton chosen = clicked ? box.standardButton(clicked) : closing;
-    for (const Choice& c : choices)
-        if (c.button == chosen)
-            return c.answer;
-    return FirstButton(flags);
+    if (!clicked)
+        return closing;
+    const QMessageBox::StandardButton chosen = box.standardButton(clicked);
+    for (int answer : answers)
+        if (ButtonOf(answer) == chosen)
+            return answer;
+    return closing;
 }
 
-void FileDialog::SetFilter(const std::string& filter) { filter_ = filter; }
-
-bool FileDialog::Execute(Mode mode) {
-    ModalHook* hook = GetModalHook();
-    if (hook || qt::NoPerson()) {
-        if (!hook || !hook->onFileDialog) {
-            if (!hook)
-                std::fprintf(stderr, "toolkit: file dialog shown with nobody to answer it\n");
-            return false;
-        }
-        FileDialogRequest request{mode == Mode::Save, filter_, fileName_, options_, owner_};
-        std::optional<std::string> answer;
-        {
-            Dispatch d;
-            answer = hook->onFileDialog(request);
-        }
-        if (!answer)
-            return false;
-        fileName_ = *answer;
-        return true;
-    }
-
-    // "Name|*.ext|Other|*.*" becomes Qt's "Name (*.ext);;Other (*.*)".
+std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) {
+    // Qt's form of the filter: "Name (*.ext);;Other (*.*)".
     QStringList filters;
-    {
-        std::vector<std::string> parts;
-        std::string part;
-        for (char c : filter_) {
-            if (c == '|') {
-                parts.push_back(part);
-                part.clear();
-            } else {
-                part += c;
-            }
-        }
-        parts.push_back(part);
-        for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-            QString patterns = qt::ToQ(parts[i + 1]);
-            patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-            filters << qt::ToQ(parts[i]) + QStringLiteral(" (") + patterns + QLatin1Char(')');
-        }
+    for (const FileDialogType& type : FileDialogTypes(request.filter)) {
+        QStringList patterns;
+        for (const std::string& pattern : type.patterns)
+            patterns << qt::ToQ(pattern);
+        filters << qt::ToQ(type.name) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
 
-    QFileDialog dialog(FrameOf(owner_));
+    QFileDialog dialog(FrameOf(request.owner));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setAcceptMode(mode == Mode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    if (mode == Mode::Open)
-        dialog.setFileMode((options_ & FileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (!request.save)
+        dialog.setFileMode((request.options & FileDialog::FileMustExist) ? QFileDialog::ExistingFile
+                                                                         : QFileDialog::AnyFile);
     else
         dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(options_ & OverwritePrompt));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.options & FileDialog::OverwritePrompt));
     // The names already show their patterns ("Tallykey files (*.tkf)"): Qt
     // must not add them a second time.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
@@ -163,13 +107,13 @@ bool FileDialog::Execute(Mode mode) {
         dialog.setNameFilters(filters);
         dialog.selectNameFilter(filters.first());
     }
-    if (!fileName_.empty())
-        dialog.selectFile(qt::PathToQ(fileName_));
-    qt::BelongToOwner(&dialog, owner_);
+    if (!request.initialName.empty())
+        dialog.selectFile(qt::PathToQ(request.initialName));
+    qt::BelongToOwner(&dialog, request.owner);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    fileName_ = qt::PathFromQ(dialog.selectedFiles().first());
-    return true;
+        return std::nullopt;
+    return qt::PathFromQ(dialog.selectedFiles().first());
 }
 
+} // namespace native
 } // namespace toolkit

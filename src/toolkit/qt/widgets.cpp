@@ -14,8 +14,6 @@
 
 namespace toolkit {
 
-using qt::Dispatch;
-
 namespace {
 
 QWidget* ClientOf(Container& parent) {

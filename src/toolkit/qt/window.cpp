@@ -10,17 +10,14 @@
 #include <QWindow>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <optional>
 
-#include "toolkit/modal_hook.h"
+#include "toolkit/native.h"
 #include "toolkit/qt/backend.h"
 #include "toolkit/qt/x11_window_state.h"
 
 namespace toolkit {
-
-using qt::Dispatch;
 
 namespace {
 
@@ -158,9 +155,9 @@ static int TextMenuBarHeight(const QFont& font) {
 }
 
 int WindowImpl::MenuBarHeight() const {
-    if (!menu || !menu->impl() || !menu->impl()->bar || !frame)
+    QMenuBar* bar = qt::MenuBarOf(menu);
+    if (!bar || !frame)
         return 0;
-    QMenuBar* bar = menu->impl()->bar;
     const int h = bar->heightForWidth(std::max(1, frame->width()));
     // Items whose texts are all empty (a language file without menu texts)
     // keep the bar at the height of a line of text, within reach of the mouse.
@@ -172,7 +169,7 @@ void WindowImpl::Layout() {
         return;
     const int mh = MenuBarHeight();
     if (mh > 0)
-        menu->impl()->bar->setGeometry(0, 0, frame->width(), mh);
+        qt::MenuBarOf(menu)->setGeometry(0, 0, frame->width(), mh);
     client->setGeometry(0, mh, frame->width(), std::max(0, frame->height() - mh));
     ClientGeometryChanged();
 }
@@ -380,8 +377,8 @@ Window::~Window() {
     for (Menu* menu : im->menus)
         if (menu->impl())
             menu->impl()->owner = nullptr;
-    if (im->menu && im->menu->impl() && im->menu->impl()->bar)
-        im->menu->impl()->bar->setParent(nullptr);
+    if (QMenuBar* bar = qt::MenuBarOf(im->menu))
+        bar->setParent(nullptr);
     im->menus.clear();
     qt::WindowDestroyed(this);
 }
@@ -456,12 +453,12 @@ void Window::CenterOnScreen() {
     im->centerPending = !IsShown();
 }
 
-void Window::SetIcon(const ResourceData& png) {
+void Window::SetIcon(const ResourceData& icon) {
     WindowImpl* im = W(this);
-    if (!im->frame || !png)
+    if (!im->frame || !icon)
         return;
     QPixmap pixmap;
-    if (pixmap.loadFromData(png.data, static_cast<uint>(png.size)))
+    if (pixmap.loadFromData(icon.data, static_cast<uint>(icon.size)))
         im->frame->setWindowIcon(QIcon(pixmap));
 }
 
@@ -470,13 +467,12 @@ void Window::SetMenu(Menu* menu) {
     if (!im->frame)
         return;
     const QSize client = im->client ? im->client->size() : QSize();
-    if (im->menu && im->menu->impl() && im->menu->impl()->bar) {
-        im->menu->impl()->bar->hide();
-        im->menu->impl()->bar->setParent(nullptr);
+    if (QMenuBar* old = qt::MenuBarOf(im->menu)) {
+        old->hide();
+        old->setParent(nullptr);
     }
     im->menu = menu && menu->GetKind() == Menu::Kind::Bar ? menu : nullptr;
-    if (im->menu && im->menu->impl()->bar) {
-        QMenuBar* bar = im->menu->impl()->bar;
+    if (QMenuBar* bar = qt::MenuBarOf(im->menu)) {
         bar->setParent(im->frame);
         bar->setNativeMenuBar(false);
         bar->show();
@@ -589,19 +585,12 @@ int Window::ShowModal() {
     if (state.destroyed)
         return state.result;
 
-    if (qt::NoPerson()) {
+    if (NobodyToAnswer()) {
         // Whoever answers does so from inside the loop, as a person would.
         QTimer::singleShot(0, im->frame, [this, &state] {
             if (state.ended || state.destroyed)
                 return;
-            ModalHook* hook = GetModalHook();
-            if (hook && hook->onModal) {
-                Dispatch d;
-                hook->onModal(*this);
-            } else if (!hook) {
-                std::fprintf(stderr, "toolkit: modal window \"%s\" shown with nobody to answer it; closed\n",
-                             Caption().c_str());
-            }
+            AnswerModal(*this);
             if (!state.ended && !state.destroyed)
                 EndModal(ResultClosed);
         });
