@@ -34,7 +34,8 @@ public:
     // platform (PNG on Linux, an icon resource on Windows).
     void SetIcon(const ResourceData& icon);
     // The desktop entry (menu item) the program's windows belong to, by its
-    // file name without ".desktop"; set before the first window is made.
+    // file name without ".desktop", on desktops that match windows to such
+    // entries (elsewhere nothing); set before the first window is made.
     void SetDesktopEntry(const std::string& name);
 
     // Shows `mainWindow` and runs the loop until it is closed; returns the exit code.

@@ -1,6 +1,6 @@
 // Counts the program's handlers running now. A backend deletes a native
 // control only once none of them is on the stack: deleting it from under its
-// own signal would crash.
+// own notification would crash.
 #pragma once
 
 namespace toolkit {

@@ -71,7 +71,7 @@ public:
 struct TrayIconData {
     int id = 1;
     std::string tip;
-    ResourceData icon; // PNG
+    ResourceData icon; // in the image format of the platform (PNG on Linux)
 };
 
 class TrayIcon {
