@@ -8,9 +8,8 @@ std::vector<std::string> ProgramArguments(const std::vector<std::string>& words)
     std::vector<std::string> arguments;
     arguments.reserve(words.size());
     for (const std::string& word : words)
-        arguments.push_back(word.size() >= 2 && word.front() == '"' && word.back() == '"'
-                                ? word.substr(1, word.size() - 2)
-                                : word);
+        arguments.push_back(
+            word.size() >= 2 && word.front() == '"' && word.back() == '"' ? word.substr(1, word.size() - 2) : word);
     return arguments;
 }
 

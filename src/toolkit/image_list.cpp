@@ -7,8 +7,8 @@
 namespace toolkit {
 
 bool ImageList::Impl::Contains(int index, int x, int y) const {
-    return index >= 0 && x >= 0 && y >= 0 && x < width && y < height && y < strip.height &&
-           width > 0 && index < strip.width / width;
+    return index >= 0 && x >= 0 && y >= 0 && x < width && y < height && y < strip.height && width > 0 &&
+           index < strip.width / width;
 }
 
 void MaskColour(Pixels& pixels, Color mask) {

@@ -19,9 +19,9 @@ struct Pixels {
 };
 
 struct ImageList::Impl {
-    int width = 0;  // of one image
+    int width = 0; // of one image
     int height = 0;
-    Pixels strip;   // every pixel of the mask colour has alpha 0
+    Pixels strip; // every pixel of the mask colour has alpha 0
     // The backend's own images, made from the strip on first use; dropped
     // whenever the strip changes.
     std::shared_ptr<void> native;

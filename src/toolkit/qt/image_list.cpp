@@ -39,8 +39,8 @@ QPixmap ImagePixmap(const ImageList* images, int index) {
     QPixmap& cached = (*std::static_pointer_cast<std::vector<QPixmap>>(im->native))[static_cast<size_t>(index)];
     if (cached.isNull()) {
         // Format_ARGB32 is 0xAARRGGBB in the machine's byte order, as the strip is.
-        const QImage strip(reinterpret_cast<const uchar*>(im->strip.argb.data()), im->strip.width,
-                           im->strip.height, im->strip.width * 4, QImage::Format_ARGB32);
+        const QImage strip(reinterpret_cast<const uchar*>(im->strip.argb.data()), im->strip.width, im->strip.height,
+                           im->strip.width * 4, QImage::Format_ARGB32);
         cached = QPixmap::fromImage(strip.copy(index * im->width, 0, im->width, im->height));
     }
     return cached;

@@ -25,9 +25,7 @@ struct QtMenu {
     }
 };
 
-QtMenu* Q(const Menu& menu) {
-    return menu.impl() ? static_cast<QtMenu*>(menu.impl()->native.get()) : nullptr;
-}
+QtMenu* Q(const Menu& menu) { return menu.impl() ? static_cast<QtMenu*>(menu.impl()->native.get()) : nullptr; }
 
 } // namespace
 
@@ -44,8 +42,7 @@ void CreateMenu(Menu& menu) {
     for (size_t i = 0; i < im->entries.size(); ++i) {
         const Menu::Impl::Entry& entry = im->entries[i];
         const int index = static_cast<int>(i);
-        QMenu* parentMenu =
-            entry.parent >= 0 ? q->submenus[static_cast<size_t>(entry.parent)].data() : q->popup.data();
+        QMenu* parentMenu = entry.parent >= 0 ? q->submenus[static_cast<size_t>(entry.parent)].data() : q->popup.data();
         QMenuBar* bar = entry.parent < 0 ? q->bar.data() : nullptr;
         QAction* action = nullptr;
         QMenu* sub = nullptr;
@@ -55,11 +52,11 @@ void CreateMenu(Menu& menu) {
             sub = new QMenu(qt::ToQ(entry.text), bar ? static_cast<QWidget*>(bar) : parentMenu);
             action = bar ? bar->addMenu(sub) : parentMenu ? parentMenu->addMenu(sub) : nullptr;
         } else {
-            action = bar ? bar->addAction(qt::ToQ(entry.text))
-                         : parentMenu ? parentMenu->addAction(qt::ToQ(entry.text)) : nullptr;
+            action = bar          ? bar->addAction(qt::ToQ(entry.text))
+                     : parentMenu ? parentMenu->addAction(qt::ToQ(entry.text))
+                                  : nullptr;
             if (action)
-                QObject::connect(action, &QAction::triggered, q->guard.get(),
-                                 [&menu, index] { menu.Click(index); });
+                QObject::connect(action, &QAction::triggered, q->guard.get(), [&menu, index] { menu.Click(index); });
         }
         q->actions.emplace_back(action);
         q->submenus.emplace_back(sub);
