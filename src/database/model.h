@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "database/field_text.h"
+
 namespace tallykey {
 
 // Handle of a tree node as the tree view hands it out; 0 means "no node".
@@ -13,10 +15,10 @@ constexpr NodeHandle NoNode = 0;
 
 struct TItem {
     std::string Title;
-    std::string Login;
-    std::string Password;
-    std::string WebLink;
-    std::string Comment;   // may hold CR LF line breaks
+    FieldText Login;
+    FieldText Password;
+    FieldText WebLink;
+    FieldText Comment;     // may hold CR LF line breaks
     std::int32_t Icon = 0; // index into the node images
     NodeHandle Node = NoNode;
 };

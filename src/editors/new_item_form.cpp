@@ -166,10 +166,10 @@ void NewItemForm::PrepareEdit(const TItem& item, int group) {
     IconChooser->SetItemIndex(item.Icon);
     GroupChooser->SetItemIndex(group);
     TitleBox->SetText(item.Title);
-    LoginBox->SetText(item.Login);
-    PasswordBox->SetText(item.Password);
-    WebLinkBox->SetText(item.WebLink);
-    CommentBox->SetText(item.Comment);
+    LoginBox->SetText(item.Login.str());
+    PasswordBox->SetText(item.Password.str());
+    WebLinkBox->SetText(item.WebLink.str());
+    CommentBox->SetText(item.Comment.str());
 }
 
 void NewItemForm::GeneratePassword() {

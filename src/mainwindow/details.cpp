@@ -35,10 +35,10 @@ void MainForm::ShowDetails() {
             if (item.Node != selected)
                 continue;
             FindBox->SetText(item.Title);
-            LoginBox->SetText(item.Login);
-            PasswordBox->SetText(item.Password);
-            WebLinkBox->SetText(item.WebLink);
-            CommentBox->SetText(item.Comment);
+            LoginBox->SetText(item.Login.str());
+            PasswordBox->SetText(item.Password.str());
+            WebLinkBox->SetText(item.WebLink.str());
+            CommentBox->SetText(item.Comment.str());
             return;
         }
     }

@@ -13,8 +13,8 @@ namespace {
 constexpr int kNewItemIcon = 17;
 
 // Stores `value` into `field` when it differs; returns whether it did.
-template <class T>
-bool Store(T& field, const T& value) {
+template <class T, class V>
+bool Store(T& field, const V& value) {
     if (field == value)
         return false;
     field = value;

@@ -230,3 +230,26 @@ TEST(Model, RebuildShowsTheFlagNotAHandMadeBranchState) {
 
 } // namespace
 } // namespace tallykey
+
+// A field's text is stored as given, NUL bytes included, and survives being
+// set from a view of itself, copied and moved.
+TEST(Model, FieldTextKeepsItsBytesThroughCopiesAndSelfAssignment) {
+    const std::string bytes("se\0cret\xFF", 8);
+    tallykey::FieldText text(bytes);
+    EXPECT_EQ(text.size(), 8u);
+    EXPECT_EQ(text, bytes);
+    EXPECT_EQ(text.c_str()[8], '\0');
+
+    text = text.view().substr(2); // the source is freed only after the copy
+    EXPECT_EQ(text, bytes.substr(2));
+
+    tallykey::FieldText copy = text;
+    tallykey::FieldText moved = std::move(text);
+    EXPECT_EQ(copy, moved);
+    EXPECT_TRUE(text.empty()); // NOLINT(bugprone-use-after-move): a moved-from text is empty
+    EXPECT_STREQ(text.c_str(), "");
+
+    moved = "";
+    EXPECT_TRUE(moved.empty());
+    EXPECT_LE(sizeof(tallykey::TItem), sizeof(std::string) + 4 * sizeof(void*) + 16); // a pointer a field
+}

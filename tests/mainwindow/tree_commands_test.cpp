@@ -530,7 +530,7 @@ TEST_F(TreeCommandsTest, PastedTextKeepsItsFirstLineInEveryOneLineBox) {
     });
     form->CmdAddItem();
     const TItem& added = Db().Items[0].back();
-    EXPECT_EQ((std::vector<std::string>{added.Title, added.Login, added.Password, added.WebLink}),
+    EXPECT_EQ((std::vector<std::string>{added.Title, added.Login.str(), added.Password.str(), added.WebLink.str()}),
               std::vector<std::string>(4, "pw123"));
     Tree().Select(added.Node);
     input::ClickOn(*Parts(*form).CopyPasswordButton);

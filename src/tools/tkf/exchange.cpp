@@ -243,7 +243,7 @@ void TextWriter::Item(const TItem& item) {
     }
     case TextForm::Json: {
         out += itemsDone_ == 0 ? "\n    {\n" : ",\n    {\n";
-        const auto text = [&](std::string_view name, const std::string& value, bool last = false) {
+        const auto text = [&](std::string_view name, std::string_view value, bool last = false) {
             out += "     \"";
             out += name;
             out += "\": ";
@@ -415,8 +415,6 @@ TDatabase ImportJson(std::string_view text, TextConversion& conversion) {
                             while (json.NextKey(ik)) {
                                 static const char* const names[] = {"title", "icon", "login", "password",
                                                                     "weblink", "comment"};
-                                std::string* const fields[] = {&item.Title, nullptr, &item.Login,
-                                                               &item.Password, &item.WebLink, &item.Comment};
                                 int n = 0;
                                 while (n < 6 && ik != names[n])
                                     ++n;
@@ -424,12 +422,14 @@ TDatabase ImportJson(std::string_view text, TextConversion& conversion) {
                                     json.Fail(iw + ": unknown key \"" + ik + "\"");
                                 Once(json, itemSeen, 1u << n, iw, ik);
                                 const std::string fw = iw + "." + ik;
-                                if (fields[n] == nullptr)
-                                    item.Icon = Icon(json, fw);
-                                else if (fields[n] == &item.Comment)
-                                    item.Comment = CommentLines(Text(json, conversion, fw));
-                                else
-                                    *fields[n] = Text(json, conversion, fw, fields[n] == &item.Password);
+                                switch (n) {
+                                case 0: item.Title = Text(json, conversion, fw); break;
+                                case 1: item.Icon = Icon(json, fw); break;
+                                case 2: item.Login = Text(json, conversion, fw); break;
+                                case 3: item.Password = Text(json, conversion, fw, true); break;
+                                case 4: item.WebLink = Text(json, conversion, fw); break;
+                                default: item.Comment = CommentLines(Text(json, conversion, fw)); break;
+                                }
                             }
                             const std::string over = limits.AddItem(item);
                             if (!over.empty())

@@ -109,7 +109,7 @@ void EntryFinder::Item(const TItem& item) {
                        std::to_string(groupNumber_) + ", item " + std::to_string(itemNumber_) + ")");
     if (matches_.size() > 1)
         return;
-    const std::string& ansi = field_ == Field::Login      ? item.Login
+    const tallykey::FieldText& ansi = field_ == Field::Login ? item.Login
                               : field_ == Field::Password ? item.Password
                               : field_ == Field::WebLink  ? item.WebLink
                                                           : item.Comment;
