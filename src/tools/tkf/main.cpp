@@ -6,6 +6,7 @@
 #include "database/secure_wipe.h"
 #include "database/stream.h"
 #include "editors/password_generator.h"
+#include "tools/tkf/console.h"
 #include "tools/tkf/exchange.h"
 #include "tools/tkf/lookup.h"
 #include "tools/tkf/import_presets.h"
@@ -22,8 +23,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -79,8 +78,9 @@ const OptionInfo kOptions[] = {
      "comment as \"Name: value\" lines"},
     {OptForce, "--force", "import: replace OUT.tkf if it exists"},
     {OptPasswordFd, "--password-fd N",
-     "read the file's password from descriptor N: its first line,\n"
-     "without the line break (an empty line is the empty password)"},
+     "read the file's password from descriptor N (on Windows a\n"
+     "handle; - is standard input): its first line, without the\n"
+     "line break (an empty line is the empty password)"},
     {OptNewPasswordFd, "--new-password-fd N",
      "import, passwd: read the new password from descriptor N (its\n"
      "first line). Without it the new password is the next line\n"
@@ -236,6 +236,12 @@ int Number(const std::string& option, const std::string& text, int minimum, int 
     return value;
 }
 
+int PasswordSource(const std::string& option, const std::string& text) {
+    if (const std::optional<int> source = tkf::ParsePasswordSource(text))
+        return *source;
+    throw UsageError(option + " needs " + tkf::kPasswordSourceForm + ", not \"" + text + "\"");
+}
+
 Options Parse(int argc, char** argv) {
     Options o;
     bool endOfOptions = false;
@@ -306,10 +312,10 @@ Options Parse(int argc, char** argv) {
             o.length = Number(arg, value(), 1, tallykey::kMaxPasswordLength);
             o.used |= OptLength;
         } else if (arg == "--password-fd") {
-            o.passwordFd = Number(arg, value(), 0, 1 << 20);
+            o.passwordFd = PasswordSource(arg, value());
             o.used |= OptPasswordFd;
         } else if (arg == "--new-password-fd") {
-            o.newPasswordFd = Number(arg, value(), 0, 1 << 20);
+            o.newPasswordFd = PasswordSource(arg, value());
             o.used |= OptNewPasswordFd;
         } else if (arg == "--codepage") {
             o.codePage = Number(arg, value(), 1, 65535);
@@ -578,14 +584,15 @@ int Run(const Options& o) {
         NeedFiles(o, 2, "an input file and the database file to make");
         const std::string& input = o.files[0];
         const std::string& output = o.files[1];
-        if (!o.force && ::access(output.c_str(), F_OK) == 0)
+        std::error_code exists;
+        if (!o.force && std::filesystem::exists(output, exists))
             throw Failure(ExitFailure, output + ": exists; add --force to replace it");
         if (o.format == "bitwarden-json")
             throw UsageError("import reads Bitwarden's JSON with --format json (or --from bitwarden)");
         // A new password on standard input comes before the data that follows it there;
         // its line is read without taking any of the data.
         std::optional<tallykey::SecretText> password;
-        if (input == "-" && passwords.NewReadsFrom(0))
+        if (input == "-" && passwords.NewReadsStandardInput())
             password = passwords.New();
         const std::string text = ReadInput(input);
         const tkf::Format format = o.format ? (*o.format == "json" ? tkf::Format::Json : tkf::Format::Csv)
@@ -639,6 +646,7 @@ int Run(const Options& o) {
 
 int main(int argc, char** argv) {
     tallykey::ProtectProcess();
+    tkf::UseBinaryStandardStreams();
     try {
         const Options o = Parse(argc, argv);
         if (o.help) {

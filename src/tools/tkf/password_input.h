@@ -15,14 +15,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Sources of passwords besides descriptor (handle) numbers.
+constexpr int kAskTerminal = -1;
+constexpr int kStandardInput = -2; // "-"
+
 class PasswordInput {
 public:
-    // -1 for a descriptor means "ask on the terminal".
+    // kAskTerminal for a source means "ask on the terminal".
     PasswordInput(int passwordFd, int newPasswordFd, int codePage);
 
-    bool FromTerminal() const { return passwordFd_ < 0; }
-    // Whether New() takes its line from descriptor `fd`.
-    bool NewReadsFrom(int fd) const { return newPasswordFd_ >= 0 ? newPasswordFd_ == fd : passwordFd_ == fd; }
+    bool FromTerminal() const { return passwordFd_ == kAskTerminal; }
+    // Whether New() takes its line from standard input.
+    bool NewReadsStandardInput() const;
     // The password of an existing file: the next line of --password-fd, else asked once.
     tallykey::SecretText Current(const std::string& file);
     // A new password: the first line of --new-password-fd, else the next line of
