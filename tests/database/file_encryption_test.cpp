@@ -1,7 +1,8 @@
 #include "database/file_encryption.h"
 
+#include "support/reference_aes.h"
+
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstring>
@@ -49,18 +50,8 @@ std::string Encrypt(const std::string& plain, std::string_view password) {
     return out.Take();
 }
 
-std::string EncryptBlockOpenSsl(const AesKey& key, const std::string& block) {
-    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    std::string out(block.size() + 16, '\0');
-    int n = 0, tail = 0;
-    EVP_EncryptInit_ex(ctx, EVP_aes_128_ecb(), nullptr, key.bytes(), nullptr);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &n,
-                      reinterpret_cast<const unsigned char*>(block.data()), static_cast<int>(block.size()));
-    EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(out.data()) + n, &tail);
-    EVP_CIPHER_CTX_free(ctx);
-    out.resize(static_cast<std::size_t>(n + tail));
-    return out;
+std::string ReferenceEncryptBlock(const AesKey& key, const std::string& block) {
+    return test::ReferenceAesEcb(key.bytes(), block, true);
 }
 
 std::string Text(const AesKey& key) {
@@ -83,12 +74,12 @@ TEST(EncryptStream, BlockCountAndZeroFill) {
 
     const std::string sixteen(16, 'a');
     const std::string one = Encrypt(sixteen, "secret");
-    EXPECT_EQ(one, EncryptBlockOpenSsl(key, sixteen));
+    EXPECT_EQ(one, ReferenceEncryptBlock(key, sixteen));
 
     const std::string seventeen = Encrypt(sixteen + "b", "secret");
     ASSERT_EQ(seventeen.size(), 32u);
     EXPECT_EQ(seventeen.substr(0, 16), one);
-    EXPECT_EQ(seventeen.substr(16), EncryptBlockOpenSsl(key, "b" + std::string(15, '\0')));
+    EXPECT_EQ(seventeen.substr(16), ReferenceEncryptBlock(key, "b" + std::string(15, '\0')));
 
     // ECB: equal plaintext blocks give equal ciphertext blocks.
     const std::string twice = Encrypt(sixteen + sixteen, "secret");
@@ -111,7 +102,7 @@ TEST(EncryptStream, CountRules) {
     in.Seek(40);
     MemoryStream tail;
     EncryptStream(in, 1000, key, tail);
-    EXPECT_EQ(tail.Bytes(), EncryptBlockOpenSsl(key, "0123456789" + std::string(6, '\0')));
+    EXPECT_EQ(tail.Bytes(), ReferenceEncryptBlock(key, "0123456789" + std::string(6, '\0')));
 
     in.Seek(source.size());
     MemoryStream nothing;
