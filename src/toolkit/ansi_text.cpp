@@ -111,6 +111,11 @@ CodePageSplit SplitByCodePage(std::string_view utf8, int codePage) {
     return split;
 }
 
-std::string SystemTextToAnsi(std::string_view text) { return Utf8ToAnsi(text, CurrentCodePage()); }
+std::string SystemTextToAnsi(std::string_view text) {
+    const int system = SystemTextCodePage();
+    if (system == CurrentCodePage())
+        return std::string(text);
+    return Utf8ToAnsi(AnsiToUtf8(text, system), CurrentCodePage());
+}
 
 } // namespace toolkit

@@ -43,7 +43,8 @@ CodePageSplit SplitByCodePage(std::string_view utf8, int codePage);
 
 // Text in the system's own encoding (file names and paths, the system's error
 // reasons) as text of the current code page, for showing it. On Linux that
-// encoding is UTF-8; characters the code page lacks show as "?". Only for
+// encoding is UTF-8, on Windows the ANSI code page; characters the current
+// code page lacks show as "?". Only for
 // showing: a file is always opened and saved by the bytes of its path.
 std::string SystemTextToAnsi(std::string_view text);
 

@@ -27,6 +27,10 @@ inline std::size_t SequenceLength(std::string_view text) {
 std::string CodePageToUtf8(std::string_view bytes, int codePage);
 std::string Utf8ToCodePage(std::string_view utf8, int codePage);
 
+// The code page of the system's own texts (file names, error reasons): UTF-8
+// on Linux, the ANSI code page of an ANSI program on Windows.
+int SystemTextCodePage();
+
 // Whether single characters survive the trip to `codePage` and back
 // unchanged; for 65001, and for a code page the platform does not know (whose
 // bytes pass unchanged), whether they are valid UTF-8.

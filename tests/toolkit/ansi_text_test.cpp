@@ -113,12 +113,24 @@ TEST(AnsiText, SplitKeepsWhatTheCodePageHolds) {
 }
 
 TEST(AnsiText, SystemTextIsShownInTheCurrentCodePage) {
+#ifdef _WIN32
+    // An ANSI program's file names are in the ANSI code page.
+    if (SystemCodePage() != 1252)
+        GTEST_SKIP() << "the examples are in 1252; the ANSI code page here is " << SystemCodePage();
+    const std::string ansiPath = "C:\\Ordner \xe4\\\xdc" "bersicht.tkf"; // "Ordner ä\\Übersicht.tkf"
+    SetCurrentCodePage(1252);
+    EXPECT_EQ(SystemTextToAnsi(ansiPath), ansiPath);
+    SetCurrentCodePage(1251);
+    EXPECT_EQ(SystemTextToAnsi(ansiPath), "C:\\Ordner ?\\?bersicht.tkf");
+    SetCurrentCodePage(0);
+#else
     const std::string path = "/tmp/Ordner \xc3\xa4/\xc3\x9c" "bersicht \xd0\x96.tkf"; // "Ordner ä/Übersicht Ж.tkf"
     SetCurrentCodePage(1252);
     EXPECT_EQ(SystemTextToAnsi(path), "/tmp/Ordner \xe4/\xdc" "bersicht ?.tkf");
     SetCurrentCodePage(1251);
     EXPECT_EQ(SystemTextToAnsi(path), "/tmp/Ordner ?/?bersicht \xc6.tkf");
     SetCurrentCodePage(0);
+#endif
 }
 
 } // namespace

@@ -113,6 +113,8 @@ int SystemCodePage() {
     return 1252;
 }
 
+int SystemTextCodePage() { return 65001; }
+
 std::string CodePageToUtf8(std::string_view bytes, int codePage) {
     return Convert(bytes, IconvName(codePage), "UTF-8", false);
 }

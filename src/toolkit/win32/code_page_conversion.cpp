@@ -14,6 +14,18 @@ constexpr int kUtf8 = 65001;
 
 bool Known(int codePage) { return codePage > 0 && codePage <= 65535 && ::IsValidCodePage(static_cast<UINT>(codePage)); }
 
+// Windows' tables for its own single-byte pages (874, 1250-1258) give the bytes
+// those pages leave undefined as the C1 control of the same value (0x98 in
+// 1251 as U+0098); no byte they define is a C1 control.
+bool UndefinedInAnsiPage(std::wstring_view wide, int codePage) {
+    if (codePage != 874 && (codePage < 1250 || codePage > 1258))
+        return false;
+    for (wchar_t c : wide)
+        if (c >= 0x80 && c <= 0x9F)
+            return true;
+    return false;
+}
+
 // The UTF-16 of `bytes` in `codePage`, or false when any of it is invalid there.
 // Some code pages (ISO-2022, the symbol page, ...) accept no flags at all; for
 // them every byte sequence counts as valid, as Windows converts it.
@@ -32,7 +44,8 @@ bool ToWide(std::string_view bytes, int codePage, std::wstring& wide) {
     if (n <= 0)
         return false;
     wide.resize(static_cast<std::size_t>(n));
-    return ::MultiByteToWideChar(cp, flags, bytes.data(), size, wide.data(), n) == n;
+    return ::MultiByteToWideChar(cp, flags, bytes.data(), size, wide.data(), n) == n &&
+           !UndefinedInAnsiPage(wide, codePage);
 }
 
 // `wide` in `codePage`, or false when the code page lacks any of it. No "best
@@ -98,6 +111,8 @@ std::string Convert(std::string_view input, int from, int to, std::string_view r
 bool CodePageAvailable(int codePage) { return Known(codePage); }
 
 int SystemCodePage() { return static_cast<int>(::GetACP()); }
+
+int SystemTextCodePage() { return static_cast<int>(::GetACP()); }
 
 std::string CodePageToUtf8(std::string_view bytes, int codePage) {
     if (!Known(codePage))
