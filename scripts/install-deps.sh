@@ -16,6 +16,9 @@ packages=(
   appstream
   # the Debian package (cpack -G DEB)
   dpkg-dev file
+  # the Windows build (tkf.exe, the database) and its tests under Wine: the
+  # GoogleTest sources, and GnuTLS for Wine's cryptography (bcrypt)
+  g++-mingw-w64-x86-64-posix googletest wine wine64 libgnutls30
 )
 
 missing=()
