@@ -79,8 +79,8 @@ const OptionInfo kOptions[] = {
     {OptForce, "--force", "import: replace OUT.tkf if it exists"},
     {OptPasswordFd, "--password-fd N",
      "read the file's password from descriptor N (on Windows a\n"
-     "handle; - is standard input): its first line, without the\n"
-     "line break (an empty line is the empty password)"},
+     "handle value; 0 and - are standard input): its first line,\n"
+     "without the line break (an empty line is the empty password)"},
     {OptNewPasswordFd, "--new-password-fd N",
      "import, passwd: read the new password from descriptor N (its\n"
      "first line). Without it the new password is the next line\n"

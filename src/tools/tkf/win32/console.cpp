@@ -125,15 +125,17 @@ bool ReadConsoleLine(HANDLE in, SecretText& line) {
 
 } // namespace
 
-const char* const kPasswordSourceForm = "a handle value (a decimal number) or - (standard input)";
+const char* const kPasswordSourceForm = "a handle value (a decimal number), or 0 or - (standard input)";
 
 std::optional<int> ParsePasswordSource(std::string_view text) {
-    if (text == "-")
+    // 0 is never a handle; it stands for standard input, as descriptor 0 does on
+    // POSIX, so that the same command line works on both.
+    if (text == "-" || text == "0")
         return kStandardInput;
     int handle = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), handle);
-    // Handle values are 32-bit significant on 64-bit Windows too; 0 is never a handle.
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || handle <= 0)
+    // Handle values are 32-bit significant on 64-bit Windows too.
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || handle < 0)
         return std::nullopt;
     return handle;
 }
