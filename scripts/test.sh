@@ -60,7 +60,7 @@ fi
 run_tests build-asan
 echo "== Windows build (mingw-w64), tests under Wine =="
 build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTALLYKEY_TESTS=ON -DTALLYKEY_WERROR=ON
+  -DTALLYKEY_TESTS=ON -DTALLYKEY_WERROR=ON -DTALLYKEY_HOST_TKF="$PWD/build/tkf"
 run_wine_tests build-win
 
 echo "All tests passed."
