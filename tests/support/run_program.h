@@ -116,6 +116,8 @@ inline ProgramRun RunProgram(const std::string& program, std::vector<std::string
         run.code = static_cast<int>(code);
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
+    } else {
+        run.err = "CreateProcess failed with error " + std::to_string(::GetLastError()) + "\n";
     }
     for (HANDLE h : {in, out, err, extraHandle})
         if (h != INVALID_HANDLE_VALUE)
@@ -143,7 +145,7 @@ inline ProgramRun RunProgram(const std::string& program, std::vector<std::string
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
     run.out = detail::ReadAll(outPath);
-    run.err = detail::ReadAll(errPath);
+    run.err += detail::ReadAll(errPath);
     std::error_code ignored;
     for (const auto& p : {inPath, outPath, errPath, extraPath})
         std::filesystem::remove(p, ignored);
