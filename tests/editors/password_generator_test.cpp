@@ -70,7 +70,7 @@ TEST(RandomPassword, NothingForLengthsBelowOne) {
 }
 
 TEST(RandomPassword, SystemSourceGivesExactLengthsOverTheAlphabetOnly) {
-    auto& random = *toolkit::Platform().random;
+    auto& random = toolkit::SystemRandom();
     for (int length : {1, 8, 63, 4096}) {
         const std::string password = RandomPassword(length, random);
         ASSERT_EQ(password.size(), static_cast<std::size_t>(length));
@@ -89,7 +89,7 @@ TEST(RandomPassword, SystemSourceIsUniformOverTheAlphabet) {
     constexpr int kPerCharacter = 10000;
     constexpr int kTotal = 62 * kPerCharacter;
     std::array<long, 256> counts{};
-    auto& random = *toolkit::Platform().random;
+    auto& random = toolkit::SystemRandom();
     int drawn = 0;
     while (drawn < kTotal) {
         const std::string part = RandomPassword(std::min(kMaxPasswordLength, kTotal - drawn), random);
