@@ -8,8 +8,8 @@
 #include <string>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <bcrypt.h>
+#include <windows.h>
 #else
 #include <openssl/evp.h>
 #endif
@@ -32,8 +32,9 @@ inline std::string ReferenceAesEcb(const std::uint8_t* key, const std::string& i
               0);
     EXPECT_EQ(::BCryptGenerateSymmetricKey(algorithm, &handle, nullptr, 0, const_cast<PUCHAR>(key), 16, 0), 0);
     const auto size = static_cast<ULONG>(in.size());
-    const NTSTATUS status = encrypt ? ::BCryptEncrypt(handle, inBytes, size, nullptr, nullptr, 0, outBytes, size, &done, 0)
-                                    : ::BCryptDecrypt(handle, inBytes, size, nullptr, nullptr, 0, outBytes, size, &done, 0);
+    const NTSTATUS status = encrypt
+                                ? ::BCryptEncrypt(handle, inBytes, size, nullptr, nullptr, 0, outBytes, size, &done, 0)
+                                : ::BCryptDecrypt(handle, inBytes, size, nullptr, nullptr, 0, outBytes, size, &done, 0);
     EXPECT_EQ(status, 0);
     ::BCryptDestroyKey(handle);
     ::BCryptCloseAlgorithmProvider(algorithm, 0);

@@ -1,6 +1,6 @@
 // Code pages through Windows' own tables, and the run's code page from the system.
-#include "toolkit/ansi_text.h"
 #include "toolkit/code_page_conversion.h"
+#include "toolkit/ansi_text.h"
 
 #include <windows.h>
 

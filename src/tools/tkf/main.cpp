@@ -584,8 +584,8 @@ int Run(const Options& o) {
         NeedFiles(o, 2, "an input file and the database file to make");
         const std::string& input = o.files[0];
         const std::string& output = o.files[1];
-        std::error_code exists;
-        if (!o.force && std::filesystem::exists(output, exists))
+        std::error_code unknown; // a path that cannot be looked at is made or refused later
+        if (!o.force && std::filesystem::exists(output, unknown))
             throw Failure(ExitFailure, output + ": exists; add --force to replace it");
         if (o.format == "bitwarden-json")
             throw UsageError("import reads Bitwarden's JSON with --format json (or --from bitwarden)");

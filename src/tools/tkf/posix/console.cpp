@@ -27,6 +27,10 @@ void RestoreTerminal(int signal) {
     std::raise(signal);
 }
 
+constexpr int kMaxDescriptor = 1 << 20;
+
+// One line without its line break (LF or CR LF), read byte by byte; false when the
+// input ended before any byte, `error` then the reason if reading failed.
 bool ReadLineFd(int fd, SecretText& line, std::string& error) {
     line.clear();
     error.clear();
@@ -52,10 +56,6 @@ bool ReadLineFd(int fd, SecretText& line, std::string& error) {
     return any;
 }
 
-} // namespace
-
-namespace {
-constexpr int kMaxDescriptor = 1 << 20;
 } // namespace
 
 const char* const kPasswordSourceForm = "a descriptor number from 0 to 1048576 or - (standard input)";

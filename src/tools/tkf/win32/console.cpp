@@ -18,9 +18,9 @@ namespace {
 
 std::string SystemReason(DWORD code) {
     char* text = nullptr;
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string reason = n > 0 ? std::string(text, n) : "error " + std::to_string(code);
     if (text)
         ::LocalFree(text);
@@ -54,7 +54,8 @@ public:
         g_savedMode = mode;
         g_consoleIn = in;
         ::SetConsoleCtrlHandler(RestoreConsole, TRUE);
-        const DWORD quiet = (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT;
+        const DWORD quiet =
+            (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT;
         ::SetConsoleMode(in, quiet);
     }
     ~QuietConsole() {
@@ -113,8 +114,8 @@ bool ReadConsoleLine(HANDLE in, SecretText& line) {
         if (unit[0] >= 0xD800 && unit[0] < 0xDC00 && ::ReadConsoleW(in, unit + 1, 1, &read, nullptr) && read == 1)
             units = 2; // the second half of a surrogate pair
         char bytes[8];
-        const int n = ::WideCharToMultiByte(CP_UTF8, 0, unit, static_cast<int>(units), bytes, sizeof bytes,
-                                            nullptr, nullptr);
+        const int n =
+            ::WideCharToMultiByte(CP_UTF8, 0, unit, static_cast<int>(units), bytes, sizeof bytes, nullptr, nullptr);
         for (int k = 0; k < n; ++k)
             line.Append(bytes[k]);
         ::SecureZeroMemory(bytes, sizeof bytes);
@@ -177,8 +178,8 @@ SecretText AskTerminal(const std::string& prompt) {
     // The console itself, not the standard handles, which may be redirected.
     OwnedHandle in(::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, 0, nullptr));
-    OwnedHandle out(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    OwnedHandle out(::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     DWORD mode = 0;
     if (!in.ok() || !out.ok() || !::GetConsoleMode(in.get(), &mode))
         throw PasswordError("no terminal to ask for the password; use --password-fd N");
