@@ -139,19 +139,23 @@ TEST_F(IniFile, WritingKeepsOtherLinesAndReplacesTheFileWhole) {
     EXPECT_EQ(ini.ExchangeInt("Left", -20), -20);
     EXPECT_EQ(dir.Read("settings.ini"),
               "# mine\r\n[settings]\r\nhidepass=1\r\nFuture=1\r\nLeft=-20\r\n\r\n[Other]\r\nX=y\r\n");
+#ifndef _WIN32 // Windows files have no POSIX modes to keep
     EXPECT_EQ(std::filesystem::status(path).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
     // Nothing is left behind beside the file.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                             std::filesystem::directory_iterator()), 1);
 }
 
 TEST_F(IniFile, WritesThroughALinkAndFailsQuietly) {
+#ifndef _WIN32 // symbolic links need a privilege on Windows
     dir.Write("real.ini", "[S]\nA=1\n");
     std::filesystem::create_symlink(dir.File("real.ini"), path);
     IniSection(path, "S", Dir::Write).ExchangeInt("A", 2);
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(dir.Read("real.ini"), "[S]\nA=2\n");
+#endif
 
     // A folder where the file should be: nothing is written, nothing thrown.
     std::string folder = dir.File("folder.ini");

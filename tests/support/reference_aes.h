@@ -8,8 +8,9 @@
 #include <string>
 
 #ifdef _WIN32
-#include <bcrypt.h>
 #include <windows.h>
+
+#include <bcrypt.h> // after windows.h, whose types it uses
 #else
 #include <openssl/evp.h>
 #endif
