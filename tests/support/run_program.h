@@ -2,10 +2,9 @@
 // a console): its standard input from bytes, its output and errors collected.
 #pragma once
 
-#include <cstdio>
+#include "support/files.h"
+
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,17 +29,6 @@ struct ProgramRun {
 inline const std::string kExtraInput = "{extra}";
 
 namespace detail {
-
-inline std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 #ifdef _WIN32
 // One argument quoted as the C runtime's parser reads it back.
@@ -80,9 +68,9 @@ inline ProgramRun RunProgram(const std::string& program, std::vector<std::string
                              const std::string* extra = nullptr) {
     const auto inPath = folder / ".stdin", outPath = folder / ".stdout", errPath = folder / ".stderr",
                extraPath = folder / ".extra";
-    detail::WriteAll(inPath, input);
+    WriteFile(inPath.string(), input);
     if (extra)
-        detail::WriteAll(extraPath, *extra);
+        WriteFile(extraPath.string(), *extra);
     ProgramRun run;
 #ifdef _WIN32
     const HANDLE extraHandle = extra ? detail::OpenInherited(extraPath, false) : INVALID_HANDLE_VALUE;
@@ -144,8 +132,8 @@ inline ProgramRun RunProgram(const std::string& program, std::vector<std::string
     ::waitpid(pid, &status, 0);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
-    run.out = detail::ReadAll(outPath);
-    run.err += detail::ReadAll(errPath);
+    run.out = ReadFile(outPath.string());
+    run.err += ReadFile(errPath.string());
     std::error_code ignored;
     for (const auto& p : {inPath, outPath, errPath, extraPath})
         std::filesystem::remove(p, ignored);
