@@ -34,17 +34,9 @@ using namespace std::string_literals;
 
 const std::string kData = TALLYKEY_TEST_DATA;
 
+using test::FromHex;
 using test::ReadFile;
 using test::WriteFile;
-
-std::string FromHex(const std::string& text) {
-    std::string out;
-    std::istringstream in(text);
-    std::string byte;
-    while (in >> byte)
-        out.push_back(static_cast<char>(std::stoi(byte, nullptr, 16)));
-    return out;
-}
 
 // A whole file from a plaintext, made with the stream operations directly, so that damaged
 // plaintexts can be put into files.

@@ -1,4 +1,5 @@
 #include "system/replace_file.h"
+#include "system/replace_steps.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -152,11 +153,7 @@ ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& optio
             std::free(real);
         }
     }
-    const auto failure = [](std::string reason) {
-        ReplaceResult result;
-        result.message = std::move(reason);
-        return result;
-    };
+    const auto failure = replace_steps::Failure;
     struct stat old {};
     bool replacing = ::stat(target.c_str(), &old) == 0;
     if (replacing && options.mustNotExist)
@@ -166,12 +163,11 @@ ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& optio
 
     FileLock ownLock;
     if (!options.heldLock && options.takeLock) {
-        switch (ownLock.Acquire(target, WriterPatience)) {
-        case FileLock::Status::Locked: break;
-        case FileLock::Status::NoFile: replacing = false; break;
-        case FileLock::Status::Busy: return failure(FileBusyText);
-        case FileLock::Status::Failed: return failure(ErrorText(ownLock.Error()));
-        }
+        bool noFile = false;
+        if (auto refused = replace_steps::TakeLock(ownLock, target, noFile))
+            return *refused;
+        if (noFile)
+            replacing = false;
         if (replacing && ::stat(target.c_str(), &old) != 0)
             replacing = false;
     }
@@ -184,22 +180,11 @@ ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& optio
         if ((old.st_mode & 0222) == 0)
             return failure(ErrorText(EACCES));
     }
-    if (options.expected && options.expected->known) {
-        int error = 0;
-        switch (CheckFingerprint(target, *options.expected, error)) {
-        case FileCheck::Same:
-        case FileCheck::Missing: break;
-        case FileCheck::Changed: {
-            ReplaceResult result;
-            result.changed = true;
-            return result;
-        }
-        case FileCheck::Unreadable: return failure(ErrorText(error));
-        }
-    }
+    if (auto refused = replace_steps::RefuseChanged(target, options))
+        return *refused;
 
     const std::string folder = ParentFolder(target);
-    const std::string tempPrefix = "." + FileNamePart(target).substr(0, 200) + std::string(TemporaryInfix);
+    const std::string tempPrefix = replace_steps::TemporaryPrefix(target);
     RemoveStaleTemporaries(folder, tempPrefix);
     TemporaryFile temp(folder, tempPrefix);
     if (!temp.Create())

@@ -1,4 +1,5 @@
 #include "system/replace_file.h"
+#include "system/replace_steps.h"
 
 #include "system/windows/windows_error.h"
 
@@ -53,11 +54,7 @@ HANDLE CreateTemporary(const std::string& folder, const std::string& prefix, std
 ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& options,
                             const std::function<Written(int fd)>& write) {
     const std::string& target = path;
-    const auto failure = [](std::string reason) {
-        ReplaceResult result;
-        result.message = std::move(reason);
-        return result;
-    };
+    const auto failure = replace_steps::Failure;
     DWORD attributes = ::GetFileAttributesA(target.c_str());
     bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
     if (replacing && options.mustNotExist)
@@ -67,34 +64,22 @@ ReplaceResult AtomicReplace(const std::string& path, const ReplaceOptions& optio
 
     FileLock ownLock;
     if (!options.heldLock && options.takeLock) {
-        switch (ownLock.Acquire(target, WriterPatience)) {
-        case FileLock::Status::Locked: break;
-        case FileLock::Status::NoFile: replacing = false; break;
-        case FileLock::Status::Busy: return failure(FileBusyText);
-        case FileLock::Status::Failed: return failure(ErrorText(ownLock.Error()));
-        }
+        bool noFile = false;
+        if (auto refused = replace_steps::TakeLock(ownLock, target, noFile))
+            return *refused;
+        if (noFile)
+            replacing = false;
         attributes = ::GetFileAttributesA(target.c_str());
         replacing = replacing && attributes != INVALID_FILE_ATTRIBUTES;
     }
     // A file made read-only has been kept from changes on purpose.
     if (replacing && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         return failure(ErrorText(EACCES));
-    if (options.expected && options.expected->known) {
-        int error = 0;
-        switch (CheckFingerprint(target, *options.expected, error)) {
-        case FileCheck::Same:
-        case FileCheck::Missing: break;
-        case FileCheck::Changed: {
-            ReplaceResult result;
-            result.changed = true;
-            return result;
-        }
-        case FileCheck::Unreadable: return failure(ErrorText(error));
-        }
-    }
+    if (auto refused = replace_steps::RefuseChanged(target, options))
+        return *refused;
 
     const std::string folder = ParentFolder(target);
-    const std::string tempPrefix = "." + FileNamePart(target).substr(0, 200) + std::string(TemporaryInfix);
+    const std::string tempPrefix = replace_steps::TemporaryPrefix(target);
     RemoveStaleTemporaries(folder, tempPrefix);
     std::string tempPath;
     DWORD code = ERROR_FILE_EXISTS;

@@ -38,17 +38,9 @@ const std::string kTkf = std::string(TALLYKEY_BINARY_DIR) + "/tkf";
 #endif
 const std::string kCyrillicPassword = "\xd0\x9f\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c"; // UTF-8
 
+using tallykey::test::FromHex;
 using tallykey::test::ReadFile;
 using tallykey::test::WriteFile;
-
-std::string FromHex(const std::string& text) {
-    std::string out;
-    std::istringstream in(text);
-    std::string byte;
-    while (in >> byte)
-        out.push_back(static_cast<char>(std::stoi(byte, nullptr, 16)));
-    return out;
-}
 
 using Outcome = tallykey::test::ProgramRun;
 
