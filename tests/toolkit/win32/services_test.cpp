@@ -1,14 +1,20 @@
-// The Windows services over the real registry, clipboard and shell of the
-// Wine prefix the tests run in.
+// The Windows services over the real registry, clipboard, hot keys and shell
+// of the Wine prefix the tests run in.
 #include "toolkit/win32/services.h"
 
+// Before windows.h, whose macros share names with the toolkit's key codes.
+#include "toolkit/types.h"
+
 #include <windows.h>
+// The macro would rename HotKeys::VkKeyScan.
+#undef VkKeyScan
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/code_page_scope.h"
 #include "support/temp_folder.h"
@@ -120,6 +126,33 @@ TEST(Win32Services, ClipboardCopyIsMarkedSecretAndReadsBackInTheCurrentCodePage)
         ::CloseClipboard();
     }
     clipboard.Clear();
+}
+
+TEST(Win32Services, HotKeyIsHeldOnceAndReachesItsHandlerThroughTheThreadsMessageLoop) {
+    toolkit::Win32HotKeys keys;
+    const int k = keys.VkKeyScan('k') & 0xFF;
+    ASSERT_EQ(k, 'K');
+    const unsigned mods = toolkit::ModCtrl | toolkit::ModAlt;
+    ASSERT_TRUE(keys.Register(7, mods, k));
+    EXPECT_TRUE(keys.Register(7, mods, k));
+    EXPECT_FALSE(keys.Register(7, toolkit::ModCtrl, k)); // the first stays in force
+    EXPECT_TRUE(keys.IsRegistered(7));
+
+    std::vector<int> pressed;
+    keys.OnHotKey = [&](int id) { pressed.push_back(id); };
+    HWND window = ::FindWindowExA(HWND_MESSAGE, nullptr, "TallykeyHotKeyWindow", nullptr);
+    ASSERT_NE(window, nullptr);
+    ::PostMessageA(window, WM_HOTKEY, 7, 0);
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageA(&message);
+    EXPECT_EQ(pressed, std::vector<int>{7});
+
+    toolkit::Win32HotKeys other;
+    EXPECT_FALSE(other.Register(8, mods, k)); // taken
+    EXPECT_TRUE(keys.Unregister(7));
+    EXPECT_FALSE(keys.IsRegistered(7));
+    EXPECT_TRUE(other.Register(8, mods, k));
 }
 
 TEST(Win32Services, OpeningAMissingFileFails) {
