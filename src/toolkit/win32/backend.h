@@ -26,6 +26,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+// After windows.h, which it needs (a block of its own, so that sorting keeps it there).
 #include <commctrl.h>
 // From here on the toolkit's key codes, message-box flags, answers and mouse
 // messages are named unqualified (VK_RETURN, MB_OK, IDOK, WM_LBUTTONUP):
@@ -38,11 +40,14 @@
 #undef MessageBox
 #undef VkKeyScan
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace toolkit {
+
+class TrayIcon;
 
 namespace win32 {
 
@@ -116,6 +121,9 @@ bool RouteMessage(MSG& message);
 // Runs one message of the thread's queue, waiting for one when `wait`;
 // false when the queue was empty (never with `wait`) or WM_QUIT came.
 bool PumpOneMessage(bool wait);
+// The notification-area icon the application object installs in Platform()
+// (provided by the tray icon's file).
+std::unique_ptr<TrayIcon> MakeTrayIcon();
 
 // The modifier state of the keyboard now (ModShift | ModCtrl | ModAlt).
 unsigned KeyModifiers();

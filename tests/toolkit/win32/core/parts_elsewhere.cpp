@@ -1,0 +1,40 @@
+// What the other parts of the window backend provide (menus, the tray icon,
+// push buttons), standing in for them in tests_toolkit_win32_core until the
+// backend links as a whole; then this program and this file go, and its tests
+// join tests_toolkit_win32. Nothing here is reached by the tests that use it:
+// whatever is called aborts, so that a test cannot pass through it unseen.
+#include <cstdio>
+#include <cstdlib>
+
+#include "toolkit/native.h"
+#include "toolkit/services.h"
+#include "toolkit/win32/backend.h"
+
+namespace {
+
+[[noreturn]] void NotHere(const char* what) {
+    std::fprintf(stderr, "%s is not linked into this test program\n", what);
+    std::abort();
+}
+
+} // namespace
+
+namespace toolkit {
+
+void Button::Click() { NotHere("Button::Click"); }
+
+namespace win32 {
+HMENU MenuHandle(const Menu&) { return nullptr; } // no menu bar: windows without one
+bool RunMenuCommand(UINT) { NotHere("RunMenuCommand"); }
+std::unique_ptr<TrayIcon> MakeTrayIcon() { return nullptr; } // no tray icon installed
+} // namespace win32
+
+namespace native {
+void CreateMenu(Menu&) { NotHere("native::CreateMenu"); }
+void DestroyMenu(Menu&) { NotHere("native::DestroyMenu"); }
+void MenuItemChanged(Menu&, int) { NotHere("native::MenuItemChanged"); }
+void EndSuppressionInLoop(Menu&) { NotHere("native::EndSuppressionInLoop"); }
+void OpenPopup(Menu&, int, int) { NotHere("native::OpenPopup"); }
+} // namespace native
+
+} // namespace toolkit
