@@ -186,6 +186,18 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         im->FocusBack();
         return 0;
     case WM_SETFOCUS: im->FocusBack(); return 0;
+    case WM_NEXTDLGCTL: {
+        // The dialog manager's move to another control (Tab, the arrows).
+        HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                   : ::GetNextDlgTabItem(hwnd, ::GetFocus(), wParam ? TRUE : FALSE);
+        if (next && next != hwnd && ::IsChild(hwnd, next)) {
+            ::SetFocus(next);
+            // A box the focus reaches by key has its text selected, as in a dialog box.
+            if (!LOWORD(lParam) && (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+                ::SendMessageW(next, EM_SETSEL, 0, -1);
+        }
+        return 0;
+    }
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_MINIMIZE:
@@ -216,7 +228,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case kAnswerModalMessage:
         if (im->modal && !im->modal->ended) {
             ModalState* state = im->modal;
-            AnswerModal(*window);
+            {
+                Dispatch d;
+                AnswerModal(*window);
+            }
             // A window the answer left open ends as its close box would end it.
             if (win32::IsLive(window) && W(window)->modal == state && !state->ended)
                 window->EndModal(ResultClosed);

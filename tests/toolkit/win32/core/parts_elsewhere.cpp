@@ -1,8 +1,9 @@
 // What the other parts of the window backend provide (menus, the tray icon,
 // push buttons), standing in for them in tests_toolkit_win32_core until the
 // backend links as a whole; then this program and this file go, and its tests
-// join tests_toolkit_win32. Nothing here is reached by the tests that use it:
-// whatever is called aborts, so that a test cannot pass through it unseen.
+// join tests_toolkit_win32. A menu here is its keys only (it joins and leaves
+// its owner's shortcuts, with no native menu); whatever else is called aborts,
+// so that a test cannot pass through it unseen.
 #include <cstdio>
 #include <cstdlib>
 
@@ -30,8 +31,11 @@ std::unique_ptr<TrayIcon> MakeTrayIcon() { return nullptr; } // no tray icon ins
 } // namespace win32
 
 namespace native {
-void CreateMenu(Menu&) { NotHere("native::CreateMenu"); }
-void DestroyMenu(Menu&) { NotHere("native::DestroyMenu"); }
+void CreateMenu(Menu& menu) { win32::AddMenu(*menu.impl()->owner, &menu); }
+void DestroyMenu(Menu& menu) {
+    if (menu.impl()->owner)
+        win32::RemoveMenu(*menu.impl()->owner, &menu);
+}
 void MenuItemChanged(Menu&, int) { NotHere("native::MenuItemChanged"); }
 void EndSuppressionInLoop(Menu&) { NotHere("native::EndSuppressionInLoop"); }
 void OpenPopup(Menu&, int, int) { NotHere("native::OpenPopup"); }

@@ -12,62 +12,13 @@
 #include "support/code_page_scope.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
+#include "toolkit/win32/core/core_test.h"
 
 using namespace toolkit;
 using tallykey::test::CodePageScope;
+using namespace tallykey::test::win32core;
 
 namespace {
-
-Application& App() {
-    static Application* app = new Application({}, "Tallykey 0.4");
-    return *app;
-}
-
-// A child control over a native window class, holding controls of its own:
-// it hands its children's notifications to them, as a container does.
-class Box : public Container {
-public:
-    explicit Box(Container* parent, const wchar_t* className = L"STATIC") : Container(parent) {
-        auto im = std::make_unique<BoxImpl>();
-        im->container = true;
-        im->CreateChild(parent, className, 0);
-        Attach(std::move(im));
-    }
-
-private:
-    struct BoxImpl : Impl {
-        bool Filter(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-            return win32::ReflectToChild(message, wParam, lParam, result);
-        }
-    };
-};
-
-// A push button whose click notification runs `onClick`.
-class PushBox : public Control {
-public:
-    explicit PushBox(Container& parent) : Control(&parent) {
-        auto im = std::make_unique<ClickImpl>();
-        im->CreateChild(&parent, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, L"Push");
-        Attach(std::move(im));
-    }
-    std::function<void()> onClick;
-
-private:
-    struct ClickImpl : Impl {
-        bool Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-            if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-                // The handler may destroy the control, this record with it.
-                std::function<void()> run = static_cast<PushBox*>(self)->onClick;
-                if (run)
-                    run();
-                return true;
-            }
-            return Impl::Reflect(message, wParam, lParam, result);
-        }
-    };
-};
-
-HWND Handle(const Control& control) { return control.impl() ? control.impl()->hwnd : nullptr; }
 
 class Win32CoreTest : public ::testing::Test {
 protected:
