@@ -86,7 +86,14 @@ struct ComboImpl : Control::Impl {
         return height > 0 ? height : 16;
     }
 
-    int ListHeight() const { return dropDownHeight > 0 ? dropDownHeight : kDefaultVisibleItems * ItemHeight() + 2; }
+    // The dropped list's height: the program's, or as many items as there
+    // are up to kDefaultVisibleItems (with room for the list's border).
+    int ListHeight() const {
+        if (dropDownHeight > 0)
+            return dropDownHeight;
+        const int items = std::clamp(static_cast<int>(texts.size()), 1, kDefaultVisibleItems);
+        return items * ItemHeight() + 4;
+    }
 
     int Current() const { return hwnd ? Send(CB_GETCURSEL) : selected; }
 
@@ -104,18 +111,25 @@ struct ComboImpl : Control::Impl {
         if (!hwnd || !placed)
             return;
         const int height = std::max(1, bounds.height);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            RECT r{};
-            ::GetWindowRect(hwnd, &r);
-            const int shown = r.bottom - r.top;
-            const int field = Send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1));
-            if (shown == height || field < 0)
+        // What the class adds around the field's height differs between
+        // systems (and between asking and setting it): corrected by what shows.
+        int field = Send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1));
+        for (int attempt = 0; attempt < 3 && field >= 0; ++attempt) {
+            const int shown = ShownHeight();
+            if (shown == height)
                 break;
-            Send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), std::max(1, field + height - shown));
+            field = std::max(1, field + height - shown);
+            Send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         }
         ::MoveWindow(hwnd, bounds.left, bounds.top, std::max(0, bounds.width), height + ListHeight(), TRUE);
         if (!ownerDraw) // a list rounded to whole items shows as many as fit
             Send(CB_SETMINVISIBLE, static_cast<WPARAM>(std::max(1, ListHeight() / ItemHeight())));
+    }
+
+    int ShownHeight() const {
+        RECT r{};
+        ::GetWindowRect(hwnd, &r);
+        return r.bottom - r.top;
     }
 
     void SetGeometry(int left, int top, int width, int height) override {
@@ -167,6 +181,10 @@ struct ComboImpl : Control::Impl {
     bool Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
         switch (message) {
         case WM_COMMAND:
+            if (HIWORD(wParam) == CBN_DROPDOWN) {
+                Place(); // the list as high as the items it has now
+                return true;
+            }
             if (HIWORD(wParam) == CBN_SELCHANGE) {
                 const int now = Current();
                 if (quiet || now == selected)

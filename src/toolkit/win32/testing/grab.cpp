@@ -17,9 +17,7 @@ namespace input {
 
 namespace {
 
-// A window's whole rectangle (frame and edges included) as 0xRRGGBB pixels:
-// painted into a bitmap by the window itself, or copied from the screen
-// where it cannot paint itself.
+// A window's whole rectangle (frame and edges included) as 0xRRGGBB pixels.
 Picture WholeWindow(HWND window) {
     Picture picture;
     RECT r{};
@@ -38,11 +36,17 @@ Picture WholeWindow(HWND window) {
         return picture;
     HDC memory = ::CreateCompatibleDC(nullptr);
     HGDIOBJ old = ::SelectObject(memory, dib);
-    ::UpdateWindow(window); // what is waiting to be painted first
-    if (!::PrintWindow(window, memory, 0)) {
-        HDC screen = ::GetWindowDC(window);
-        ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        ::ReleaseDC(window, screen);
+    if (::IsWindowVisible(window)) {
+        // Painted anew, children and frame included, then read back from
+        // the window's own pixels (a window does not paint its children
+        // into a bitmap everywhere: WM_PRINT leaves them out under Wine).
+        ::RedrawWindow(window, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        HDC own = ::GetWindowDC(window);
+        ::BitBlt(memory, 0, 0, width, height, own, 0, 0, SRCCOPY);
+        ::ReleaseDC(window, own);
+    } else {
+        ::PrintWindow(window, memory, 0); // a hidden window paints into the bitmap itself
     }
     ::GdiFlush();
     picture.width = width;
