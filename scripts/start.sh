@@ -23,15 +23,11 @@ fi
 # No display: run under a virtual one and take a picture of it.
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/tallykey-runtime.XXXXXX)}"
 chmod 700 "$XDG_RUNTIME_DIR"
-# Xvfb picks a free display number itself and writes it to descriptor 3.
-number_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
-xvfb=$!
+. scripts/xvfb.sh
 app=; wm=
-trap 'kill $app $wm $xvfb 2>/dev/null || true; rm -f "$number_file"' EXIT
-for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
-display=":$(head -n 1 "$number_file")"
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+trap 'kill $app $wm 2>/dev/null || true; xvfb_stop' EXIT
+xvfb_start
+display=$DISPLAY
 # A window manager, so that the picture shows the window's frame and caption.
 DISPLAY="$display" openbox >/dev/null 2>&1 &
 wm=$!

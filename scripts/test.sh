@@ -26,12 +26,17 @@ run_tests() {
 # run, so that each test program starts in a moment; it is started, and Wine's
 # services with it, with its output away from ctest's pipes (a service that
 # holds a test's output open would keep ctest waiting), and ended at the end.
+# Windows need a display: without one of ours, Wine runs on an Xvfb of its own
+# (the tests never depend on what a desktop already shows).
 export TALLYKEY_WINEPREFIX=${TALLYKEY_WINEPREFIX:-$PWD/build-win/wineprefix}
+. scripts/xvfb.sh
 wine_stop() {
   WINEPREFIX=$TALLYKEY_WINEPREFIX timeout 30 wineserver -k >/dev/null 2>&1 || true
+  xvfb_stop
 }
 run_wine_tests() {
   trap wine_stop EXIT
+  xvfb_start
   ./scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 # makes the prefix once
   WINEPREFIX=$TALLYKEY_WINEPREFIX timeout 60 wineserver -w
   WINEPREFIX=$TALLYKEY_WINEPREFIX timeout 30 wineserver -p 600 </dev/null >/dev/null 2>&1

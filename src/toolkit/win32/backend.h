@@ -179,6 +179,8 @@ struct Control::Impl {
     virtual bool IsWindow() const { return false; }
     // Whether Enter is the control's own key (not redirected to the default button).
     virtual bool TakesEnter() const { return false; }
+    // Whether Escape is the control's own key now (not the cancel button's).
+    virtual bool TakesEscape() const { return false; }
     virtual void SetGeometry(int left, int top, int width, int height);
     virtual Rect Geometry() const;
     // A notification of this control's window that its parent received

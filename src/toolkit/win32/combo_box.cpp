@@ -175,8 +175,9 @@ struct ComboImpl : Control::Impl {
             ::SetFocus(hwnd);
     }
 
-    // Enter belongs to the open list (it takes the item), not to the window.
+    // An open list takes Enter (the choice) and Escape (closing it), not the window.
     bool TakesEnter() const override { return hwnd && Send(CB_GETDROPPEDSTATE) != 0; }
+    bool TakesEscape() const override { return TakesEnter(); }
 
     bool Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
         switch (message) {

@@ -10,6 +10,10 @@ namespace win32 {
 
 namespace {
 
+// Set when the focused control's OnKeyDown took a key: the characters that
+// key makes still reach its OnChar, but not the control's window.
+bool charactersTaken = false;
+
 bool RunShortcut(Window& window, const Shortcut& shortcut) {
     const std::vector<Menu*> menus = MenusOf(window); // a handler may add or remove menus
     for (Menu* menu : menus)
@@ -21,16 +25,22 @@ bool RunShortcut(Window& window, const Shortcut& shortcut) {
 bool KeyDown(MSG& message, Control* control, Window& window) {
     const int vk = static_cast<int>(message.wParam);
     const unsigned mods = KeyModifiers();
-    // Taken keys are not translated: no character follows them.
+    charactersTaken = false;
+    // A shortcut's key is not translated: no character follows it.
     if (RunShortcut(window, Shortcut{vk, mods}))
         return true;
-    if (!IsLive(control) || !IsLive(&window))
+    if (!IsLive(&window) || (control && !IsLive(control)))
         return true;
-    if (control->OnKeyDown) {
+    if (control && control->OnKeyDown) {
         Dispatch d;
         const bool taken = control->OnKeyDown(vk, mods);
-        if (taken || !IsLive(control) || !IsLive(&window))
+        if (!IsLive(control) || !IsLive(&window))
             return true;
+        if (taken) {
+            ::TranslateMessage(&message);
+            charactersTaken = true;
+            return true;
+        }
     }
     if ((vk == VK_RETURN || vk == VK_ESCAPE) && WindowDialogKey(window, message.hwnd, vk, mods))
         return true;
@@ -44,20 +54,20 @@ bool KeyDown(MSG& message, Control* control, Window& window) {
 }
 
 bool KeyUp(const MSG& message, Control* control) {
-    if (!control->OnKeyUp)
+    if (!control || !control->OnKeyUp)
         return false;
     Dispatch d;
     return control->OnKeyUp(static_cast<int>(message.wParam), KeyModifiers());
 }
 
 bool Character(const MSG& message, Control* control) {
-    if (!control->OnChar)
-        return false;
+    if (!control || !control->OnChar)
+        return charactersTaken;
     const auto unit = static_cast<wchar_t>(message.wParam);
     // A character the code page cannot hold is none of the program's: an edit
     // box refuses it with its notice, and it would only arrive as "?".
     if (!AdmitsCharacter(unit))
-        return false;
+        return charactersTaken;
     bool taken = false;
     for (char ch : Ansi(std::wstring_view(&unit, 1))) {
         Dispatch d;
@@ -66,7 +76,7 @@ bool Character(const MSG& message, Control* control) {
         if (!IsLive(control))
             return true;
     }
-    return taken;
+    return taken || charactersTaken;
 }
 
 } // namespace
@@ -91,10 +101,15 @@ bool RouteMessage(MSG& message) {
     case WM_CHAR: break;
     default: return false;
     }
-    Control* control = ControlAt(message.hwnd);
-    Window* window = control ? control->TopWindow() : nullptr;
+    // The window's keys (shortcuts, Enter, Escape, Tab) work wherever the
+    // focus is inside it; the handlers are those of the control whose window
+    // has the focus, and of none for a window a control made for itself (a
+    // tree's label editor keeps its keys).
+    Control* owner = ControlAt(message.hwnd);
+    Window* window = owner ? owner->TopWindow() : nullptr;
     if (!window)
         return false; // not one of the program's windows (a message box, a file dialog)
+    Control* control = ControlOf(message.hwnd);
     switch (message.message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: return KeyDown(message, control, *window);

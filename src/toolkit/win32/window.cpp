@@ -391,16 +391,21 @@ bool WindowDialogKey(Window& window, HWND receiver, int vk, unsigned mods) {
     WindowImpl* im = W(&window);
     if (!im || mods != ModNone)
         return false;
+    // A window a control made for itself (a tree's label editor) keeps its
+    // Enter and Escape; so does a control that says the key is its own now
+    // (a multi-line box's Enter, an open drop-down list's Enter and Escape).
+    Control* focused = ControlOf(receiver);
+    if (!focused || !focused->impl())
+        return false;
     if (vk == VK_ESCAPE) {
-        if (!IsLive(im->cancelButton) || !im->cancelButton->IsEnabled())
+        if (!IsLive(im->cancelButton) || !im->cancelButton->IsEnabled() || focused->impl()->TakesEscape())
             return false;
         im->cancelButton->Click();
         return true;
     }
     if (vk != VK_RETURN || !IsLive(im->defaultButton) || !im->defaultButton->IsEnabled())
         return false;
-    Control* focused = ControlAt(receiver);
-    if (focused && focused != im->defaultButton && focused->impl() && focused->impl()->TakesEnter())
+    if (focused != im->defaultButton && focused->impl()->TakesEnter())
         return false;
     im->defaultButton->Click();
     return true;
