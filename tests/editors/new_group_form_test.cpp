@@ -4,9 +4,9 @@
 
 #include <cstdio>
 #include <fstream>
-#include <unistd.h>
 
 #include "preferences/settings.h"
+#include "support/temp_folder.h"
 #include "test_app.h"
 #include "toolkit/testing/test_input.h"
 
@@ -134,14 +134,14 @@ TEST_F(NewGroupFormTest, TabMovesBetweenTheControls) {
 }
 
 TEST_F(NewGroupFormTest, LanguageFileReplacesEveryTextAndEmptiesMissingOnes) {
-    const std::string path = "/tmp/tk-ed-group-" + std::to_string(::getpid()) + ".lng";
+    const test::TempFolder folder;
+    const std::string path = folder.File("deutsch.lng");
     std::ofstream(path) << "[New Group Form]\r\nTitle=Neue Gruppe\r\nGroup=Gruppenname:\r\n"
                            "GEdit=Gruppe bearbeiten\r\n";
     Settings().LangFile = path;
     NewGroupForm form(test::NodeImages());
     const std::string edit = EditGroupCaption();
     Settings().LangFile.clear();
-    std::remove(path.c_str());
 
     EXPECT_EQ(form.Caption(), "Neue Gruppe");
     EXPECT_EQ(form.TitleLabel->Caption(), "Gruppenname:");

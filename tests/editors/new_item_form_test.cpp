@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <fstream>
-#include <unistd.h>
 
 #include "editors/password_generator.h"
 #include "preferences/settings.h"
+#include "support/temp_folder.h"
 #include "test_app.h"
 #include "toolkit/testing/test_input.h"
 
@@ -329,7 +329,8 @@ TEST_F(NewItemFormTest, GenerateReplacesThePasswordBoxText) {
 }
 
 TEST_F(NewItemFormTest, LanguageFileReplacesEveryTextAndEmptiesMissingOnes) {
-    const std::string path = "/tmp/tk-ed-item-" + std::to_string(::getpid()) + ".lng";
+    const test::TempFolder folder;
+    const std::string path = folder.File("deutsch.lng");
     std::ofstream(path) << "[New Item Form]\r\nTitle=Neuer Eintrag\r\nITitle=Titel:\r\n"
                            "Generate=Erzeugen\r\nOK=Gut\r\n";
     Settings().LangFile = path;
@@ -338,7 +339,6 @@ TEST_F(NewItemFormTest, LanguageFileReplacesEveryTextAndEmptiesMissingOnes) {
     form.PrepareEdit(TItem{}, 0);
     const std::string editTitle = form.Caption();
     Settings().LangFile.clear();
-    std::remove(path.c_str());
 
     EXPECT_EQ(form.TitleLabel->Caption(), "Titel:");
     EXPECT_EQ(form.GenerateButton->Caption(), "Erzeugen");

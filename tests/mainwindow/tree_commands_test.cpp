@@ -4,7 +4,6 @@
 
 #include <deque>
 #include <filesystem>
-#include <unistd.h>
 
 #include "editors/new_group_form.h"
 #include "editors/new_item_form.h"

@@ -1,13 +1,17 @@
-// The one application object of a GUI test program, made on first use on
-// Qt's offscreen platform (unless the test run chose another).
+// The one application object of a GUI test program, made on first use: on
+// Linux on Qt's offscreen platform (unless the test run chose another), on
+// Windows with real windows (Wine on an Xvfb of the test run's).
 #pragma once
 
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "toolkit/application.h"
 
@@ -15,6 +19,7 @@ namespace tallykey::test {
 
 inline toolkit::Application& TestApp() {
     static toolkit::Application* app = [] {
+#ifndef _WIN32
         // Qt wants a private runtime folder; the tests make their own.
         if (!std::getenv("XDG_RUNTIME_DIR")) {
             static const std::string folder = "/tmp/xdg-tallykey-tests-" + std::to_string(::getuid());
@@ -22,6 +27,7 @@ inline toolkit::Application& TestApp() {
             ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 0);
         }
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#endif
         return new toolkit::Application({}, "Tallykey 0.4");
     }();
     return *app;
@@ -35,7 +41,7 @@ bool PumpUntil(Done done, int timeoutMs = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done() && std::chrono::steady_clock::now() < deadline) {
         TestApp().ProcessMessages();
-        ::usleep(2000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return done();
 }
