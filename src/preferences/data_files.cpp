@@ -23,6 +23,10 @@ std::string InstalledDataFolder(const std::string& programFolder) {
     if (programFolder.empty())
         return {};
     const fs::path folder = (fs::path(programFolder) / TALLYKEY_DATA_FROM_BIN).lexically_normal();
+    // Where the data files sit beside the program (the Windows layout), its
+    // own folder is no install: a portable copy keeps its settings there.
+    if (folder == fs::path(programFolder).lexically_normal())
+        return {};
     std::error_code ec;
     return fs::is_directory(folder, ec) ? system::WithSeparator(folder.string()) : std::string();
 }
