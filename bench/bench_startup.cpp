@@ -4,8 +4,10 @@
 //
 // Needs an X server in DISPLAY (bench/run_startup.sh starts Xvfb) and the
 // program's executable: TALLYKEY_EXE, else "tallyk" beside the bench folder.
-// Each run copies the executable into an empty folder, so that it finds no
-// settings file and starts as on a new machine.
+// With TALLYKEY_RUNNER set the executable is started through it (tallyk.exe
+// through scripts/wine-run.sh, on a Wine server already running). Each run
+// copies the executable into an empty folder, so that it finds no settings
+// file and starts as on a new machine.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -76,13 +78,14 @@ void BM_StartToFirstShow(benchmark::State& state) {
         return;
     }
     const fs::path folder = fs::temp_directory_path() / ("tk-bench-start-" + std::to_string(::getpid()));
+    const char* runner = std::getenv("TALLYKEY_RUNNER");
     XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
     XSync(dpy, True);
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove_all(folder);
         fs::create_directories(folder);
-        const fs::path copy = folder / "tallyk";
+        const fs::path copy = folder / program.filename();
         fs::copy_file(program, copy);
         fs::permissions(copy, fs::perms::owner_all);
         XSync(dpy, True); // forget the events of the run before
@@ -91,7 +94,11 @@ void BM_StartToFirstShow(benchmark::State& state) {
         const auto start = std::chrono::steady_clock::now();
         const pid_t child = ::fork();
         if (child == 0) {
-            ::execl(copy.c_str(), copy.c_str(), static_cast<char*>(nullptr));
+            ::setpgid(0, 0); // the program and whatever starts it end together
+            if (runner && *runner)
+                ::execl(runner, runner, copy.c_str(), static_cast<char*>(nullptr));
+            else
+                ::execl(copy.c_str(), copy.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         bool ended = false;
@@ -100,7 +107,7 @@ void BM_StartToFirstShow(benchmark::State& state) {
 
         state.PauseTiming();
         if (!ended) {
-            ::kill(child, SIGKILL);
+            ::kill(-child, SIGKILL);
             ::waitpid(child, nullptr, 0);
         }
         if (!shown) {
