@@ -19,6 +19,8 @@ packages=(
   # the Windows build (tkf.exe, the database) and its tests under Wine: the
   # GoogleTest sources, and GnuTLS for Wine's cryptography (bcrypt)
   g++-mingw-w64-x86-64-posix googletest wine wine64 libgnutls30
+  # the Windows installer
+  nsis
 )
 
 missing=()
