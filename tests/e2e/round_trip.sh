@@ -29,7 +29,13 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "round_trip: $*" >&2; exit 1; }
+fail() {
+  echo "round_trip: $*" >&2
+  [ -s "$work/program.log" ] && sed 's/^/  program: /' "$work/program.log" >&2
+  exit 1
+}
+# The program runs as a person starts it: on the display, not as the tests' offscreen Qt.
+unset QT_QPA_PLATFORM
 
 xvfb_start
 openbox >/dev/null 2>&1 & # frames and captions in the pictures, as a desktop shows them
@@ -61,7 +67,7 @@ wait_window() {
   for _ in $(seq 300); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
-    kill -0 "$app" 2>/dev/null || { cat "$work/program.log" >&2; fail "the program ended while waiting for \"$1\""; }
+    kill -0 "$app" 2>/dev/null || fail "the program ended while waiting for \"$1\""
     sleep 0.2
   done
   fail "no window \"$1\""
