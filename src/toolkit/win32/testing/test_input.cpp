@@ -186,6 +186,10 @@ void Paste(Window& window, const std::string& utf8) {
 
 void ClickOn(Control& control) {
     HWND target = control.impl() ? control.impl()->hwnd : nullptr;
+    // A disabled window (or one inside a disabled window) gets no mouse input.
+    for (HWND w = target; w; w = (::GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD) ? ::GetAncestor(w, GA_PARENT) : nullptr)
+        if (!::IsWindowEnabled(w))
+            return;
     if (!target)
         return;
     RECT r{};
