@@ -16,6 +16,7 @@
 #include "toolkit/dispatch.h"
 #include "toolkit/menu.h"
 #include "toolkit/menu_entries.h"
+#include "toolkit/resources.h"
 #include "toolkit/tree_view.h"
 #include "toolkit/types.h"
 
@@ -130,6 +131,20 @@ unsigned KeyModifiers();
 // A control id no other control of the program has (WM_COMMAND, WM_DRAWITEM).
 UINT NewControlId();
 
+// The program's other windows (visible and enabled ones, but `self`) take no
+// input for the object's life, as while a modal window or a message box is open.
+class OtherWindowsDisabled {
+public:
+    explicit OtherWindowsDisabled(HWND self);
+    ~OtherWindowsDisabled();
+    OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
+    OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
+
+private:
+    HWND self_;
+    std::vector<HWND> windows_;
+};
+
 // --- What the user puts into an edit box (text_gate.cpp) ---
 // Makes an edit control (EDIT class, one line or several) admit only what the
 // code page in use holds: characters typed, pasted or dropped that it lacks
@@ -145,6 +160,10 @@ HMENU MenuHandle(const Menu& menu);
 // A WM_COMMAND from a menu item: runs the item as Menu::Click does; false
 // when no menu item has the id.
 bool RunMenuCommand(UINT id);
+
+// An icon of `size` pixels from an icon group resource of this module (null
+// when the data is no icon group or no image of it is found).
+HICON IconFromGroup(const ResourceData& group, int size);
 
 // --- Image lists (image_list.cpp) ---
 // The native image list of the toolkit's list, made from its strip with its

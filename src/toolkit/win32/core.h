@@ -26,10 +26,6 @@ HWND FocusOf(const Window& window);
 // Gives `focus` the focus now if its window is active, else once it is.
 void FocusWithin(Window& window, HWND focus);
 
-// An icon of `size` pixels from an icon group resource of this module (null
-// when the data is no icon group or no image of it is found).
-HICON IconFromGroup(const ResourceData& group, int size);
-
 // The application object's part in a window's life.
 // A window is about to show: the program's presence on the taskbar follows.
 bool ProgramOnTaskbar();

@@ -3,6 +3,7 @@
 // closing, the focus each window keeps, and modal use.
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "toolkit/native.h"
 #include "toolkit/win32/core.h"
@@ -387,6 +388,26 @@ void MenuBarChanged(Window& window) {
 
 bool WindowAcceptsFiles(const Window& window) { return W(&window) && W(&window)->acceptFiles; }
 
+OtherWindowsDisabled::OtherWindowsDisabled(HWND self) : self_(self) {
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* d = reinterpret_cast<OtherWindowsDisabled*>(data);
+            if (window != d->self_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+                ::EnableWindow(window, FALSE);
+                d->windows_.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+}
+
+OtherWindowsDisabled::~OtherWindowsDisabled() {
+    for (HWND window : windows_)
+        if (::IsWindow(window))
+            ::EnableWindow(window, TRUE);
+}
+
 bool WindowDialogKey(Window& window, HWND receiver, int vk, unsigned mods) {
     WindowImpl* im = W(&window);
     if (!im || mods != ModNone)
@@ -657,21 +678,7 @@ int Window::ShowModal() {
     HWND self = im->hwnd;
 
     // The program's other windows take no input while this one is open.
-    struct Disabling {
-        HWND self;
-        std::vector<HWND> windows;
-    } disabling{self, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* d = reinterpret_cast<Disabling*>(data);
-            if (window != d->self && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
-                ::EnableWindow(window, FALSE);
-                d->windows.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&disabling));
+    std::optional<win32::OtherWindowsDisabled> disabling(std::in_place, self);
     ModalStack().push_back(this);
 
     Show();
@@ -688,9 +695,7 @@ int Window::ShowModal() {
     auto& stack = ModalStack();
     stack.erase(std::remove(stack.begin(), stack.end(), this), stack.end());
     // Enabled again before the window hides, so that its owner is activated.
-    for (HWND window : disabling.windows)
-        if (::IsWindow(window))
-            ::EnableWindow(window, TRUE);
+    disabling.reset();
     if (state.destroyed)
         return state.result;
     im->modal = nullptr;
