@@ -165,6 +165,10 @@ bool RunMenuCommand(UINT id);
 // when the data is no icon group or no image of it is found).
 HICON IconFromGroup(const ResourceData& group, int size);
 
+// --- Tree view (tree_view.cpp) ---
+// The native item of a node (null when the node is gone).
+HTREEITEM TreeItem(const TreeView& tree, TreeNode node);
+
 // --- Image lists (image_list.cpp) ---
 // The native image list of the toolkit's list, made from its strip with its
 // mask on first use (null for an empty list).
