@@ -86,7 +86,7 @@ size_of() { xwininfo -id "$1" | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w "x
 prompt=$(wait_window "Authorization$")
 shot password_prompt
 echo "password prompt: $(size_of "$prompt")"
-xdotool windowactivate --sync "$prompt" 2>/dev/null || xdotool windowfocus --sync "$prompt"
+sleep 1 # the prompt has the focus once shown: no activation of ours (Wine would take it amiss)
 xdotool type --delay 40 "secret"
 xdotool key Return
 gone "Authorization$"
@@ -97,8 +97,11 @@ echo "main window: $(size_of "$main")"
 
 # A click on the first group selects it (its row is the first under the menu
 # bar on both platforms); Alt+Enter edits it.
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-xdotool mousemove --window "$main" 60 30 click 1
+# One click only: a second one on the selected node starts editing its label.
+sleep 1.5 # the window takes input once the prompt's loop has handed it back
+xdotool mousemove --window "$main" 60 30
+sleep 0.5 # the program sees the pointer arrive before the button
+xdotool click 1
 sleep 0.5
 xdotool key alt+Return
 group=$(wait_window "^Edit Group|^New Group")
@@ -114,7 +117,9 @@ shot item_editor_empty
 echo "item editor: $(size_of "$item")"
 # The title box (8, 72 in the dialog's client area, which is its X window on
 # both platforms) takes the title; Tab leads on to the login and the password.
-xdotool mousemove --window "$item" 60 81 click 1
+xdotool mousemove --window "$item" 60 81
+sleep 0.5
+xdotool click 1
 xdotool type --delay 40 "Round trip"
 xdotool key Tab
 xdotool type --delay 40 "e2e-login"

@@ -9,7 +9,8 @@ if(failed)
 endif()
 
 # Windows' own libraries (the C runtime msvcrt.dll ships with every Windows).
-set(allowed advapi32.dll bcrypt.dll kernel32.dll msvcrt.dll user32.dll)
+set(allowed advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll
+    user32.dll winmm.dll)
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${headers}")
 if(NOT imports)
   message(FATAL_ERROR "${PROGRAM}: no imports found in the headers")
