@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "support/test_app.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/menu.h"
@@ -17,10 +18,7 @@ using namespace toolkit;
 
 namespace {
 
-Application& App() {
-    static Application* app = new Application({}, "Tallykey 0.4");
-    return *app;
-}
+Application& App() { return tallykey::test::TestApp(); }
 
 HWND Handle(const Control& control) { return control.impl() ? control.impl()->hwnd : nullptr; }
 

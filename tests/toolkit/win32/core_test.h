@@ -8,16 +8,14 @@
 #include <functional>
 #include <memory>
 
+#include "support/test_app.h"
 #include "toolkit/application.h"
 
 namespace tallykey::test::win32core {
 
 using namespace toolkit;
 
-inline Application& App() {
-    static Application* app = new Application({}, "Tallykey 0.4");
-    return *app;
-}
+inline Application& App() { return TestApp(); }
 
 // A child control over a native window class, holding controls of its own:
 // it hands its children's notifications to them, as a container does.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/code_page_scope.h"
+#include "support/test_app.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/testing/test_input.h"
@@ -17,10 +18,7 @@ using tallykey::test::CodePageScope;
 
 namespace {
 
-Application& App() {
-    static Application* app = new Application({}, "Tallykey 0.4");
-    return *app;
-}
+Application& App() { return tallykey::test::TestApp(); }
 
 HWND Native(const Control& control) { return control.impl() ? control.impl()->hwnd : nullptr; }
 DWORD Style(const Control& control) { return static_cast<DWORD>(GetWindowLongPtrW(Native(control), GWL_STYLE)); }

@@ -13,7 +13,7 @@
 #include "toolkit/application.h"
 #include "toolkit/menu.h"
 #include "toolkit/testing/test_input.h"
-#include "toolkit/win32/core/core_test.h"
+#include "toolkit/win32/core_test.h"
 
 using namespace toolkit;
 using tallykey::test::CodePageScope;

@@ -12,7 +12,7 @@
 #include "support/code_page_scope.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
-#include "toolkit/win32/core/core_test.h"
+#include "toolkit/win32/core_test.h"
 
 using namespace toolkit;
 using tallykey::test::CodePageScope;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_app.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/testing/test_input.h"
@@ -20,10 +21,7 @@ using namespace toolkit;
 
 namespace {
 
-Application& App() {
-    static Application* app = new Application({}, "Tallykey 0.4");
-    return *app;
-}
+Application& App() { return tallykey::test::TestApp(); }
 
 void Put32(std::vector<unsigned char>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
