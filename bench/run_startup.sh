@@ -31,7 +31,7 @@ if $wine; then
   export TALLYKEY_WINEPREFIX=${TALLYKEY_WINEPREFIX:-/tmp/tallykey-wine-$(id -u)}-bench
   export WINEPREFIX=$TALLYKEY_WINEPREFIX TALLYKEY_RUNNER=$here/scripts/wine-run.sh
   "$TALLYKEY_RUNNER" cmd /c exit </dev/null >/dev/null 2>&1 # makes the prefix
-  wineserver -p 600 </dev/null >/dev/null 2>&1
+  wineserver -p 600 </dev/null >/dev/null 2>&1 || true # already up after the first run
   "$TALLYKEY_RUNNER" cmd /c exit </dev/null >/dev/null 2>&1 # Wine's services running
 fi
 "$bin" "$@"
