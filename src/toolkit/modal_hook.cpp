@@ -9,12 +9,14 @@
 namespace toolkit {
 namespace {
 ModalHook* g_hook = nullptr;
+bool g_nobodyAtTheScreen = false;
 } // namespace
 
 void SetModalHook(ModalHook* hook) { g_hook = hook; }
 ModalHook* GetModalHook() { return g_hook; }
+void SetNobodyAtTheScreen(bool nobody) { g_nobodyAtTheScreen = nobody; }
 
-bool NobodyToAnswer() { return g_hook != nullptr || !native::PersonCanAnswer(); }
+bool NobodyToAnswer() { return g_hook != nullptr || g_nobodyAtTheScreen || !native::PersonCanAnswer(); }
 
 void AnswerModal(Window& window) {
     if (g_hook && g_hook->onModal) {

@@ -40,4 +40,9 @@ struct ModalHook {
 void SetModalHook(ModalHook* hook);
 ModalHook* GetModalHook();
 
+// For unattended runs (the tests): nobody looks at the screen, whatever the
+// platform shows. Modal windows, message boxes and file dialogs that no hook
+// answers are then answered by nobody, and pop-up menus do not open.
+void SetNobodyAtTheScreen(bool nobody);
+
 } // namespace toolkit

@@ -19,8 +19,9 @@ class Window;
 // They are answered by a person, by the installed modal hook, or, where
 // nobody can look at the screen, by nobody (with a note on standard error).
 
-// True when no modal thing may wait for a person: a hook is installed, or the
-// backend says nobody can see its windows. Pop-up menus then do not open.
+// True when no modal thing may wait for a person: a hook is installed, the
+// run is unattended (SetNobodyAtTheScreen), or the backend says nobody can
+// see its windows. Pop-up menus then do not open.
 bool NobodyToAnswer();
 
 // For a modal window under NobodyToAnswer(): the backend calls it once the

@@ -84,6 +84,7 @@ TEST_F(WebHelpAboutTest, HelpOpensTheFileBesideTheProgramOrWarns) {
     EXPECT_EQ(Opened().back(), folder + "tallyk_rus.chm");
 }
 
+#ifndef _WIN32 // the layout of a Linux install; on Windows the help stands beside the program
 TEST_F(WebHelpAboutTest, InstalledHelpAndTheWebPagesWhereNoViewerShowsIt) {
     const std::string share = dir.File("share/tallykey/"), html = dir.File("share/doc/tallykey/html/index.html");
     std::filesystem::create_directories(dir.File("bin"));
@@ -104,6 +105,7 @@ TEST_F(WebHelpAboutTest, InstalledHelpAndTheWebPagesWhereNoViewerShowsIt) {
     EXPECT_EQ(Opened().back(), share + "tallyk_eng.chm");
     EXPECT_TRUE(script.boxes.empty());
 }
+#endif
 
 TEST_F(WebHelpAboutTest, AboutShowsTheVersionWithLinesEndingInLfCr) {
     script.answers = {toolkit::IDOK};

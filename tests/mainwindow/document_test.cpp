@@ -347,6 +347,7 @@ TEST_F(DocumentTest, SavePromptShowsTheFullPath) {
     EXPECT_EQ(script.boxes.back().text, "Save changes to 'C:\\data\\private.tkf'?");
 }
 
+#ifndef _WIN32 // Linux's file names are UTF-8; Windows' are its own
 // A name in the file system's UTF-8 shows in the code page's letters; one
 // the code page cannot show still opens and saves under its own name.
 TEST_F(DocumentTest, FileNamesShowAsTheFileSystemHasThem) {
@@ -383,6 +384,7 @@ TEST_F(DocumentTest, FileNamesShowAsTheFileSystemHasThem) {
                                             "\xd0\xa1\xd0\xb5\xd0\xb9\xd1\x84.tkf"}))
         << "both saved under their own names";
 }
+#endif
 
 // Under code page 1252 the prompt refuses Cyrillic: nothing of it reaches the
 // key. Under 1251 the same typing opens the file made with it.

@@ -39,7 +39,7 @@ TEST_F(Language, WhichFileIsInUse) {
     EXPECT_TRUE(empty.InUse());
     EXPECT_EQ(empty.Read("Login"), "");
     EXPECT_EQ(empty.Read("HelpFile", "tallyk_eng.chm"), "tallyk_eng.chm");
-    EXPECT_EQ(ProgramFolder(), folder.Path() + "/");
+    EXPECT_EQ(ProgramFolder(), folder.File(""));
 }
 
 TEST_F(Language, TextsAreReadAsBytesOrFromUtf8) {

@@ -212,7 +212,7 @@ TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {
         ASSERT_EQ(d.LanguageList->Count(), 2);
         d.LanguageList->SelectByUser(1);
         EXPECT_TRUE(boxes.empty());
-        EXPECT_EQ(Settings().LangFile, folder.Path() + "/russian.lng");
+        EXPECT_EQ(Settings().LangFile, folder.File("russian.lng"));
         EXPECT_EQ(Parts(form).LoginCaption->Caption(), ru("Логин:"));
         EXPECT_EQ(Parts(form).MainMenu->Text(MenuOptions), ru("&Настройки..."));
         EXPECT_EQ(d.Caption(), ru("Настройки"));
@@ -238,7 +238,7 @@ TEST_F(Options, ChoosingALanguageChangesTheTextsAtOnce) {
         d.LanguageList->SelectByUser(1);
         ClickCloseBox(d);
     });
-    EXPECT_EQ(Settings().LangFile, folder.Path() + "/russian.lng");
+    EXPECT_EQ(Settings().LangFile, folder.File("russian.lng"));
     // Opened again: the dialog comes up in the chosen language.
     Run([&](OptionsDialog& d) {
         EXPECT_EQ(d.LanguageList->ItemIndex(), 1);
@@ -282,6 +282,7 @@ TEST_F(Options, ShowOptionsRunsTheDialogOnce) {
 
 namespace {
 
+#ifndef _WIN32 // Linux's file names are UTF-8; Windows' are its own
 // A language file's name is the file system's: shown in the code page's
 // letters, chosen by its own bytes.
 TEST_F(Options, LanguageFileNamesShowAsTheFileSystemHasThem) {
@@ -301,5 +302,6 @@ TEST_F(Options, LanguageFileNamesShowAsTheFileSystemHasThem) {
         ClickCloseBox(d);
     });
 }
+#endif
 
 } // namespace

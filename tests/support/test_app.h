@@ -1,6 +1,7 @@
 // The one application object of a GUI test program, made on first use: on
 // Linux on Qt's offscreen platform (unless the test run chose another), on
-// Windows with real windows (Wine on an Xvfb of the test run's).
+// Windows with real windows (Wine on an Xvfb of the test run's) that nobody
+// looks at, so that what no hook answers never waits, as offscreen.
 #pragma once
 
 #include <chrono>
@@ -14,6 +15,7 @@
 #endif
 
 #include "toolkit/application.h"
+#include "toolkit/modal_hook.h"
 
 namespace tallykey::test {
 
@@ -27,6 +29,8 @@ inline toolkit::Application& TestApp() {
             ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 0);
         }
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#else
+        toolkit::SetNobodyAtTheScreen(true);
 #endif
         return new toolkit::Application({}, "Tallykey 0.4");
     }();

@@ -80,6 +80,7 @@ TEST_F(ModalHookTest, HookRunsInsideTheLoopOfEachModalWindow) {
     Window outer(WindowStyle::Dialog);
     outer.SetCaption("outer");
     Button open(outer);
+    open.SetBounds(8, 8, 75, 25);
     Window inner(WindowStyle::Dialog, &outer);
     inner.SetCaption("inner");
     Edit box(inner);

@@ -284,7 +284,9 @@ TEST_F(TreeTest, ALongTitleFarDownIsNotCutShort) {
     const TreeNode far = tree->AddNode(NoTreeNode, title, 1);
     window.Show();
     TestApp().ProcessMessages();
-    EXPECT_EQ(input::SidewaysScroll(*tree), 0);
+#ifndef _WIN32
+    EXPECT_EQ(input::SidewaysScroll(*tree), 0) << "not measured yet"; // Windows' tree measures every row
+#endif
     tree->Select(far);
     TestApp().ProcessMessages();
     EXPECT_GT(input::SidewaysScroll(*tree), 0);
@@ -297,6 +299,7 @@ TEST_F(TreeTest, RightClickSelectsThenPopsUpTheMenu) {
     tree->OnSelectionChanged = [&] { events.push_back("select " + tree->Text(tree->Selected())); };
     menu.OnPopup = [&] { events.push_back("popup"); };
     window.Show();
+    events.clear(); // Windows' tree selects its first node as it takes the focus
     tree->RightClick(web);
     EXPECT_EQ(events, (std::vector<std::string>{"select Web", "popup"}));
     EXPECT_EQ(menu.PopupCount(), 1);

@@ -558,6 +558,7 @@ TEST_F(WindowsTest, ControlReplacedFromItsNeighboursHandler) {
     auto box = std::make_unique<Edit>(window);
     box->SetText("pw");
     CheckBox check(window);
+    check.SetBounds(8, 40, 120, 17);
     check.OnClick = [&] {
         const std::string text = box->Text();
         box = std::make_unique<Edit>(window);

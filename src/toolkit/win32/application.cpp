@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <deque>
 #include <map>
 
 #include "toolkit/application.h"
@@ -44,6 +45,27 @@ Application* g_instance = nullptr;
 
 Application::Impl* App() { return g_instance ? g_instance->impl() : nullptr; }
 
+// RunInLoop's tasks, a posted message each, in the order they came.
+std::deque<std::function<void()>>& Tasks() {
+    static std::deque<std::function<void()>> tasks;
+    return tasks;
+}
+
+// A task waits for the input already queued: a posted message would come
+// before it, so the task is posted again behind it.
+void RunNextTask(HWND window) {
+    if (Tasks().empty())
+        return;
+    if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0) {
+        ::PostMessageW(window, win32::kRunTaskMessage, 0, 0);
+        return;
+    }
+    std::function<void()> task = std::move(Tasks().front());
+    Tasks().pop_front();
+    Dispatch d;
+    task();
+}
+
 void ForwardActivation() {
     Application::Impl* im = App();
     if (!im || ::GetActiveWindow() != im->window)
@@ -61,6 +83,7 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
     case win32::kDisposeMessage: win32::DisposePending(); return 0;
     case win32::kForwardActivationMessage: ForwardActivation(); return 0;
+    case win32::kRunTaskMessage: RunNextTask(hwnd); return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
             ::PostMessageW(hwnd, win32::kForwardActivationMessage, 0, 0);
@@ -327,9 +350,18 @@ namespace win32 {
 
 HWND ApplicationWindow() { return App() ? App()->window : nullptr; }
 
+void RunInLoop(std::function<void()> task) {
+    HWND window = ApplicationWindow();
+    if (!window)
+        return;
+    Tasks().push_back(std::move(task));
+    if (!::PostMessageW(window, kRunTaskMessage, 0, 0))
+        Tasks().pop_back();
+}
+
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
-bool PumpOneMessage(bool wait) {
+bool PumpOneMessage(bool wait, bool runTasks) {
     MSG message{};
     if (wait) {
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
@@ -340,7 +372,10 @@ bool PumpOneMessage(bool wait) {
         if (got < 0)
             return false;
     } else {
-        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        const bool got = runTasks ? ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)
+                                  : ::PeekMessageW(&message, nullptr, 0, kRunTaskMessage - 1, PM_REMOVE) ||
+                                        ::PeekMessageW(&message, nullptr, kRunTaskMessage + 1, 0xFFFF, PM_REMOVE);
+        if (!got)
             return false;
         if (message.message == WM_QUIT) {
             ::PostQuitMessage(static_cast<int>(message.wParam));

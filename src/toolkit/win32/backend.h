@@ -41,6 +41,7 @@
 #undef MessageBox
 #undef VkKeyScan
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -98,6 +99,9 @@ void DisposeWindow(HWND window);
 // The hidden application window: owner of every top-level window without an
 // owner, and the window that stands for the program on the taskbar.
 HWND ApplicationWindow();
+// Runs `task` once the thread's message loop (any loop, a modal one too)
+// takes its next posted message; dropped when there is no application.
+void RunInLoop(std::function<void()> task);
 // The module's instance handle.
 HINSTANCE Instance();
 
@@ -121,7 +125,9 @@ bool WindowAcceptsFiles(const Window& window);
 bool RouteMessage(MSG& message);
 // Runs one message of the thread's queue, waiting for one when `wait`;
 // false when the queue was empty (never with `wait`) or WM_QUIT came.
-bool PumpOneMessage(bool wait);
+// Without `runTasks` (never with `wait`), RunInLoop's tasks stay queued: the
+// test input runs the input it sends and leaves them for the loop.
+bool PumpOneMessage(bool wait, bool runTasks = true);
 // The notification-area icon the application object installs in Platform()
 // (provided by the tray icon's file).
 std::unique_ptr<TrayIcon> MakeTrayIcon();

@@ -10,9 +10,10 @@ namespace win32 {
 
 // Messages of the application window: destroy the windows whose disposal
 // waited for the handlers to return; hand the activation on to the program's
-// window that should have it.
+// window that should have it; run the next task of RunInLoop.
 constexpr UINT kDisposeMessage = WM_APP + 0x7F00;
 constexpr UINT kForwardActivationMessage = WM_APP + 0x7F01;
+constexpr UINT kRunTaskMessage = WM_APP + 0x7F02;
 
 // Destroys the windows DisposeWindow put aside, once no handler is on the stack.
 void DisposePending();

@@ -68,29 +68,6 @@ void ShowEntry(const NativeMenu::Place& place, const Menu::Impl::Entry& entry) {
     ::SetMenuItemInfoW(place.menu, place.position, TRUE, &info);
 }
 
-// The pending ends of pop-up suppression, by timer: the menu, and its native
-// part, which lives exactly as long as the menu.
-struct Suppression {
-    Menu::Impl* menu;
-    std::weak_ptr<void> alive;
-};
-
-std::map<UINT_PTR, Suppression>& Suppressions() {
-    static std::map<UINT_PTR, Suppression> pending;
-    return pending;
-}
-
-void CALLBACK EndSuppression(HWND, UINT, UINT_PTR timer, DWORD) {
-    ::KillTimer(nullptr, timer);
-    auto it = Suppressions().find(timer);
-    if (it == Suppressions().end())
-        return;
-    const Suppression suppression = it->second;
-    Suppressions().erase(it);
-    if (!suppression.alive.expired())
-        suppression.menu->suppressed = false;
-}
-
 } // namespace
 
 namespace native {
@@ -150,12 +127,17 @@ void MenuItemChanged(Menu& menu, int index) {
         win32::MenuBarChanged(*im->owner);
 }
 
-// Cleared by a timer of the thread: it runs once the loop takes messages again.
+// Cleared once the loop takes messages again; the native part lives exactly
+// as long as the menu, so a menu gone by then is left alone.
 void EndSuppressionInLoop(Menu& menu) {
     if (!menu.impl() || !menu.impl()->native)
         return;
-    if (const UINT_PTR timer = ::SetTimer(nullptr, 0, 0, EndSuppression))
-        Suppressions()[timer] = {menu.impl(), menu.impl()->native};
+    Menu::Impl* im = menu.impl();
+    std::weak_ptr<void> alive = im->native;
+    win32::RunInLoop([im, alive] {
+        if (!alive.expired())
+            im->suppressed = false;
+    });
 }
 
 void OpenPopup(Menu& menu, int x, int y) {

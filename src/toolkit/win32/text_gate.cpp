@@ -117,9 +117,18 @@ LRESULT CALLBACK GateProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, 
             const auto end = std::find_if(text.begin(), text.end(), IsLineBreak);
             text.erase(end, text.end());
         }
+        // Every line break goes in as the class's own CR LF: it takes no other.
         std::wstring kept, refused;
-        for (wchar_t c : text)
-            (IsLineBreak(c) || c == L'\t' || win32::AdmitsCharacter(c) ? kept : refused) += c;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const wchar_t c = text[i];
+            if (IsLineBreak(c)) {
+                if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                    ++i;
+                kept += L"\r\n";
+            } else {
+                (c == L'\t' || win32::AdmitsCharacter(c) ? kept : refused) += c;
+            }
+        }
         ::SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(kept.c_str()));
         if (!refused.empty())
             TellRefused(box, refused);

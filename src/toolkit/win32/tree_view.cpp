@@ -66,6 +66,9 @@ struct TreeImpl : Control::Impl {
         if (data)
             Send(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(data->item));
         --quiet;
+        // The tree opened the node's closed branches to show it.
+        for (Node* at = data ? Find(data->parent) : nullptr; at; at = Find(at->parent))
+            at->expanded = true;
     }
 
     void EditEnded(TreeNode node, const std::string& text) {
@@ -361,9 +364,17 @@ void TreeView::SetExpanded(TreeNode node, bool expanded) {
         return;
     data->expanded = expanded;
     // The tree opens no branch without children: an empty one opens when it
-    // gets its first child.
-    if (data->children.empty())
+    // gets its first child. Its own state is set all the same, as the tree
+    // keeps the state a branch had before it was emptied.
+    if (data->children.empty()) {
+        TVITEMW item{};
+        item.mask = TVIF_STATE;
+        item.hItem = data->item;
+        item.state = expanded ? TVIS_EXPANDED : 0;
+        item.stateMask = TVIS_EXPANDED;
+        im->Send(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
         return;
+    }
     ++im->quiet;
     im->Send(TVM_EXPAND, expanded ? TVE_EXPAND : TVE_COLLAPSE, reinterpret_cast<LPARAM>(data->item));
     --im->quiet;

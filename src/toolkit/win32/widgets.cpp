@@ -207,8 +207,10 @@ EditImpl* E(const Control* c) { return static_cast<EditImpl*>(c->impl()); }
 void MakeEdit(Control& control, Container& parent, bool multiLine) {
     auto* im = static_cast<EditImpl*>(control.impl());
     im->multiLine = multiLine;
+    // A multi-line box always scrolls down as lines are added: without it the
+    // class refuses whatever goes below the last line it shows.
     DWORD style = WS_TABSTOP;
-    style |= multiLine ? ES_MULTILINE : ES_AUTOHSCROLL;
+    style |= multiLine ? ES_MULTILINE | ES_AUTOVSCROLL : ES_AUTOHSCROLL;
     im->CreateChild(&parent, L"EDIT", style, WS_EX_CLIENTEDGE);
     if (!im->hwnd)
         return;
@@ -509,9 +511,9 @@ void Memo::SetScrollBars(bool scrollBars) {
     if (!hwnd)
         return;
     const bool wrap = (StyleOf(hwnd) & ES_AUTOHSCROLL) == 0;
-    const DWORD bars = WS_VSCROLL | ES_AUTOVSCROLL | (wrap ? 0 : WS_HSCROLL);
+    const DWORD bars = WS_VSCROLL | (wrap ? 0 : WS_HSCROLL);
     if (((StyleOf(hwnd) & WS_VSCROLL) != 0) != scrollBars)
-        E(this)->Remake(scrollBars ? bars : 0, scrollBars ? 0 : WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL);
+        E(this)->Remake(scrollBars ? bars : 0, scrollBars ? 0 : WS_VSCROLL | WS_HSCROLL);
 }
 
 void Memo::SetWantReturn(bool wantReturn) { E(this)->wantReturn = wantReturn; }

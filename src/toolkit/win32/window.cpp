@@ -366,12 +366,11 @@ void RemoveMenu(Window& window, Menu* menu) {
     auto& list = im->menus;
     list.erase(std::remove(list.begin(), list.end(), menu), list.end());
     if (im->menu == menu) {
-        const SIZE client = im->ClientSize();
         im->menu = nullptr;
-        if (im->hwnd) {
-            ::SetMenu(im->hwnd, nullptr); // the menu's native menu is the menu's to destroy
-            SizeForClient(im, client.cx, client.cy);
-        }
+        // The menu's native menu is the menu's to destroy. The window keeps its
+        // size: the bar's room goes to the client area.
+        if (im->hwnd)
+            ::SetMenu(im->hwnd, nullptr);
     }
 }
 

@@ -72,9 +72,11 @@ TEST_F(Win32ModalTest, ModalWindowEndsByItsCloseBoxByEndModalOrUnanswered) {
         EXPECT_EQ(dialog.ShowModal(), ResultClosed);
     }
 
-    // With nobody's hook the loop waits for the window to be ended.
+    // With a person at the screen and no hook, the loop waits for the window to be ended.
+    SetNobodyAtTheScreen(false);
     App().StartTimer(3, 30, [&] { dialog.EndModal(ResultCancel); });
     EXPECT_EQ(dialog.ShowModal(), ResultCancel);
+    SetNobodyAtTheScreen(true);
     EXPECT_EQ(dialog.ModalResult(), ResultCancel);
     EXPECT_TRUE(Enabled(main));
 }

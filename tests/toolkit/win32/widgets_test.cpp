@@ -61,8 +61,8 @@ TEST_F(Win32WidgetsTest, EachControlIsItsNativeClassWhereItWasPut) {
     EXPECT_EQ(ClassOf(button), L"Button");
     EXPECT_TRUE(Style(edit) & ES_AUTOHSCROLL);
     EXPECT_TRUE(Style(memo) & ES_MULTILINE);
-    EXPECT_FALSE(Style(memo) & (WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL | ES_AUTOHSCROLL))
-        << "lines wrap, nothing scrolls";
+    EXPECT_FALSE(Style(memo) & (WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL)) << "lines wrap, no scroll bars";
+    EXPECT_TRUE(Style(memo) & ES_AUTOVSCROLL) << "lines below the last one shown are taken";
     EXPECT_TRUE(Style(button) & WS_TABSTOP);
     EXPECT_TRUE(GetWindowLongPtrW(Native(group), GWL_EXSTYLE) & WS_EX_CONTROLPARENT) << "Tab goes into the box";
 

@@ -18,7 +18,11 @@ Rect NodeRect(TreeView& tree, TreeNode node) {
     RECT r{};
     std::memcpy(&r, &item, sizeof item);
     if (!::SendMessageW(hwnd, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)))
-        return {};
+        return {}; // the label's rectangle; the picture stands just left of it
+    int pictureWidth = 0, pictureHeight = 0;
+    if (auto images = reinterpret_cast<HIMAGELIST>(::SendMessageW(hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)))
+        ::ImageList_GetIconSize(images, &pictureWidth, &pictureHeight);
+    r.left -= pictureWidth;
     // Grab(tree) holds the whole window, its border included.
     RECT window{};
     ::GetWindowRect(hwnd, &window);

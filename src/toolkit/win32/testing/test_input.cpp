@@ -3,7 +3,8 @@
 // and the loop runs them (RouteMessage, TranslateMessage, the window
 // procedures), with the keyboard state the modifiers give; the close box is
 // the system command it sends, dropped files the message the shell posts.
-// Each function returns once the queue is empty.
+// Each function returns once the queue is empty, but for the tasks left for
+// the loop's next turn (win32::RunInLoop), which wait for ProcessMessages.
 #include "toolkit/testing/test_input.h"
 
 #include "toolkit/controls.h"
@@ -21,7 +22,7 @@ namespace input {
 namespace {
 
 void Pump() {
-    while (win32::PumpOneMessage(false)) {
+    while (win32::PumpOneMessage(false, false)) {
     }
     win32::DisposePending();
 }
