@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite twice: once as built for
 # use, once under AddressSanitizer and UBSan; then builds the Windows programs
-# (database, tkf.exe) with mingw-w64 and runs their tests under Wine.
+# (tallyk.exe, tkf.exe, the installer) with mingw-w64 and runs their tests
+# under Wine: the backend's, the program's suites, the packages and the
+# end-to-end run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
