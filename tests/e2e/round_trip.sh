@@ -150,8 +150,12 @@ echo "options dialog: $(size_of "$options")"
 xdotool key Return
 gone "^Configuration"
 
+before=$(stat -c %Y.%s "$work/vault.tkf")
+sleep 1.1 # a save within the same second would keep the time
 xdotool key ctrl+s
-sleep 2
+for _ in $(seq 75); do [ "$(stat -c %Y.%s "$work/vault.tkf")" != "$before" ] && break; sleep 0.2; done
+[ "$(stat -c %Y.%s "$work/vault.tkf")" != "$before" ] || fail "Ctrl+S did not save the file"
+sleep 0.5
 shot main_window_saved
 
 got=$(printf 'secret\n' | "$host_tkf" get "$work/vault.tkf" "Mail/Round trip" --field login --password-fd 0)
@@ -161,3 +165,15 @@ got=$(printf 'secret\n' | "$host_tkf" get "$work/vault.tkf" "Mail/Round trip" --
 printf 'secret\n' | "$host_tkf" show "$work/vault.tkf" --password-fd 0 | grep -q "Home mailbox" ||
   fail "the other items are gone"
 echo "round trip: the item added in the program is in the file, as the Linux tkf reads it"
+
+# File > Exit ends the program. A copy with its language files beside it is a
+# portable one on both platforms: it keeps its settings beside itself too.
+xdotool key alt+f
+sleep 0.3
+xdotool key x
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$app" 2>/dev/null && fail "File > Exit did not end the program"
+app=
+grep -q "^LastFile=.*vault\.tkf" "$work/program/tallyk.ini" ||
+  fail "no settings file beside the program naming the last file"
+echo "settings: $(grep -c . "$work/program/tallyk.ini") lines beside the program, LastFile the saved file"
