@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <optional>
+
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/code_page_scope.h"
 #include "support/hook_scope.h"
+#include "support/temp_folder.h"
 #include "toolkit/application.h"
+#include "toolkit/dialogs.h"
 #include "toolkit/menu.h"
 #include "toolkit/testing/test_input.h"
 #include "toolkit/win32/core_test.h"
@@ -287,6 +293,83 @@ TEST_F(Win32ModalTest, MinimiseRunsTheHandlerOnceWhereverItComesFrom) {
     EXPECT_TRUE(window.IsMinimized());
     window.Restore();
     EXPECT_FALSE(window.IsMinimized());
+}
+
+// The system's open dialog, answered as a person answers it: the file name
+// typed into its name box, then OK. `seenTypes` gets what its type list shows.
+std::optional<std::string> ChooseInOpenDialog(const std::wstring& typed, std::vector<std::wstring>& seenTypes) {
+    FileDialog dialog;
+    dialog.SetFilter("Tallykey files (*.tkf)|*.tkf|All files (*.*)|*.*");
+    dialog.SetOptions(FileDialog::FileMustExist);
+    int tries = 0;
+    std::function<void()> answer = [&] {
+        HWND box = nullptr;
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND w, LPARAM found) {
+                wchar_t name[16] = {};
+                ::GetClassNameW(w, name, 16);
+                if (std::wstring(name) == L"#32770" && ::IsWindowVisible(w)) {
+                    *reinterpret_cast<HWND*>(found) = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        if (!box) {
+            if (++tries < 100)
+                App().StartTimer(9, 50, answer);
+            return;
+        }
+        HWND types = ::GetDlgItem(box, 0x470); // the type list (cmb1)
+        for (LRESULT i = 0, n = ::SendMessageW(types, CB_GETCOUNT, 0, 0); i < n; ++i) {
+            wchar_t text[128] = {};
+            ::SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            seenTypes.emplace_back(text);
+        }
+        // The name box: a combo box (cmb13) in the Explorer-style dialog.
+        if (!::SetDlgItemTextW(box, 0x47C, typed.c_str()))
+            ::SetDlgItemTextW(box, 0x480, typed.c_str());
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    };
+    App().StartTimer(9, 50, answer);
+    if (!dialog.Execute(FileDialog::Mode::Open))
+        return std::nullopt;
+    return dialog.FileName();
+}
+
+TEST_F(Win32ModalTest, OpenDialogListsTheFilterAndGivesANameOutsideTheCodePageInItsShortForm) {
+    tallykey::test::TempFolder folder;
+    const CodePageScope codePage(1252);
+    const std::wstring base = win32::WidePath(folder.Path()) + L"\\";
+    const std::wstring cyrillic = base + L"\x0421\x0435\x0439\x0444.tkf"; // "Сейф.tkf"
+    const std::wstring latin = base + L"Caf\x00e9.tkf";
+    for (const std::wstring& name : {cyrillic, latin}) {
+        HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ::WriteFile(file, "TKF", 3, &written, nullptr);
+        ::CloseHandle(file);
+    }
+
+    SetNobodyAtTheScreen(false); // the dialog opens, and the timer answers it
+    std::vector<std::wstring> types;
+    const std::optional<std::string> latinChosen = ChooseInOpenDialog(latin, types);
+    types.clear();
+    const std::optional<std::string> chosen = ChooseInOpenDialog(cyrillic, types);
+    SetNobodyAtTheScreen(true);
+
+    EXPECT_EQ(types, (std::vector<std::wstring>{L"Tallykey files (*.tkf)", L"All files (*.*)"}));
+    EXPECT_EQ(latinChosen, folder.Path() + "\\Caf\xe9.tkf") << "a name the code page holds comes as it is";
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->find('?'), std::string::npos) << *chosen;
+    std::ifstream in(*chosen, std::ios::binary);
+    std::string content;
+    std::getline(in, content);
+    EXPECT_EQ(content, "TKF") << "the short form names the same file";
+    wchar_t longName[MAX_PATH] = {};
+    ::GetLongPathNameW(win32::WidePath(*chosen).c_str(), longName, MAX_PATH);
+    EXPECT_EQ(std::wstring(longName), cyrillic);
 }
 
 } // namespace

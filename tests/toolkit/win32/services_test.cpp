@@ -1,5 +1,5 @@
-// The Windows services over the real registry, clipboard, hot keys and shell
-// of the Wine prefix the tests run in.
+// The Windows services over the real registry, clipboard, hot keys, shell and
+// notification area of the Wine prefix the tests run in.
 #include "toolkit/win32/services.h"
 
 // Before windows.h, whose macros share names with the toolkit's key codes.
@@ -8,6 +8,8 @@
 #include <windows.h>
 // The macro would rename HotKeys::VkKeyScan.
 #undef VkKeyScan
+
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,8 @@
 
 #include "support/code_page_scope.h"
 #include "support/temp_folder.h"
+#include "toolkit/resources.h"
+#include "toolkit/win32/backend.h"
 
 namespace {
 
@@ -153,6 +157,41 @@ TEST(Win32Services, HotKeyIsHeldOnceAndReachesItsHandlerThroughTheThreadsMessage
     EXPECT_TRUE(keys.Unregister(7));
     EXPECT_FALSE(keys.IsRegistered(7));
     EXPECT_TRUE(other.Register(8, mods, k));
+}
+
+// The shell holds a record for the window and id: NIM_MODIFY of it succeeds.
+bool ShellHoldsIcon(HWND window, UINT id) {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = window;
+    nid.uID = id;
+    nid.uFlags = NIF_TIP;
+    std::strcpy(nid.szTip, "probe");
+    return ::Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+TEST(Win32Services, TrayIconIsOneShellRecordPerIdAndHandsItsMouseMessagesOn) {
+    auto tray = toolkit::win32::MakeTrayIcon();
+    HWND window = ::FindWindowExA(HWND_MESSAGE, nullptr, "TallykeyTrayIcon", nullptr);
+    ASSERT_NE(window, nullptr);
+    toolkit::TrayIconData data{1, std::string(300, 't'), toolkit::FindResource("MAINICON")};
+    ASSERT_TRUE(tray->Add(data)) << "a tip longer than the record holds is cut";
+    data.tip = "Tallykey 0.4";
+    EXPECT_TRUE(tray->Add(data)) << "the same id again changes its record";
+    EXPECT_EQ(tray->IconCount(), 1);
+    EXPECT_TRUE(ShellHoldsIcon(window, 1));
+    EXPECT_FALSE(ShellHoldsIcon(window, 2));
+
+    std::vector<int> mouse;
+    tray->OnMouse = [&](int message) { mouse.push_back(message); };
+    ::SendMessageA(window, WM_USER + 1, 1, WM_LBUTTONDBLCLK);
+    ::SendMessageA(window, WM_USER + 1, 1, MAKELPARAM(WM_RBUTTONUP, 0));
+    EXPECT_EQ(mouse, (std::vector<int>{WM_LBUTTONDBLCLK, WM_RBUTTONUP}));
+
+    EXPECT_TRUE(tray->Delete(1));
+    EXPECT_FALSE(ShellHoldsIcon(window, 1)) << "the shell's record goes with it";
+    EXPECT_FALSE(tray->Delete(1));
+    EXPECT_EQ(tray->IconCount(), 0);
 }
 
 TEST(Win32Services, OpeningAMissingFileFails) {
