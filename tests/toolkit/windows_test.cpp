@@ -693,4 +693,34 @@ TEST_F(WindowsTest, ImageButtonInAPanelTakesClicksButNeverTheFocus) {
     EXPECT_EQ(clicks, 2);
 }
 
+// What the program shows in bold (the item editor's title) is drawn heavier
+// than the same text beside it, in the window's font.
+TEST_F(WindowsTest, BoldTextIsDrawnHeavier) {
+    Window window(WindowStyle::Dialog);
+    window.SetFont(Font{});
+    Edit plain(window), bold(window);
+    Button focus(window); // holds the focus, so that neither box shows its frame
+    plain.SetBounds(8, 8, 145, 19);
+    bold.SetBounds(8, 40, 145, 19);
+    focus.SetBounds(8, 72, 75, 25);
+    bold.SetBold(true);
+    plain.SetText("Round trip");
+    bold.SetText("Round trip");
+    window.Show();
+    focus.SetFocus();
+    TestApp().ProcessMessages();
+    auto ink = [](Control& box) {
+        const input::Picture picture = input::Grab(box);
+        int dark = 0;
+        for (int y = 3; y < picture.height - 3; ++y)
+            for (int x = 3; x < picture.width - 3; ++x) {
+                const unsigned c = picture.At(x, y);
+                dark += ((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)) < 3 * 0x80;
+            }
+        return dark;
+    };
+    EXPECT_TRUE(bold.IsBold());
+    EXPECT_GT(ink(bold), ink(plain) * 5 / 4);
+}
+
 } // namespace

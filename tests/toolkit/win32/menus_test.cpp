@@ -1,13 +1,15 @@
 // Windows menus on the native menu of their window: the bar's items and
-// texts, its shortcuts, the client size it leaves, pop-ups nobody can answer.
+// texts, its shortcuts, the client size it leaves; pop-ups a person answers.
 #include "toolkit/win32/backend.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/test_app.h"
 #include "toolkit/application.h"
@@ -68,6 +70,39 @@ TEST(Win32Menus, BarFromTemplateKeepsClientSizeAndRunsEnabledItemsOnly) {
     ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(Handle(window), GWL_STYLE)), FALSE,
                          static_cast<DWORD>(::GetWindowLongPtrW(Handle(window), GWL_EXSTYLE)));
     EXPECT_EQ(outer.bottom - outer.top, frame.bottom - frame.top);
+}
+
+// A pop-up a person sees: it opens at the point, takes the keys while open,
+// and the item chosen runs its handler once the menu has closed.
+TEST(Win32Menus, PopupOpenForAPersonRunsTheChosenItem) {
+    App();
+    Window window(WindowStyle::Main);
+    window.Show();
+    Menu popup(window, Menu::Kind::Popup, {"&Add", "&Remove", "-", "&Close"});
+    std::vector<std::string> ran;
+    popup.SetOnClick(0, [&] { ran.push_back("add"); });
+    popup.SetOnClick(1, [&] { ran.push_back(::FindWindowW(L"#32768", nullptr) ? "remove, menu open" : "remove"); });
+    popup.OnPopup = [&] { ran.push_back("popup"); };
+    RECT seen{};
+    int tries = 0;
+    std::function<void()> choose = [&] {
+        HWND open = ::FindWindowW(L"#32768", nullptr); // the class of an open menu
+        if (!open || !::IsWindowVisible(open)) {
+            if (++tries < 100)
+                App().StartTimer(9, 50, choose);
+            return;
+        }
+        ::GetWindowRect(open, &seen);
+        ::PostMessageW(open, WM_KEYDOWN, 'R', 0); // the access key of "&Remove"
+    };
+    SetNobodyAtTheScreen(false);
+    App().StartTimer(9, 50, choose);
+    EXPECT_TRUE(popup.Popup(120, 90));
+    SetNobodyAtTheScreen(true);
+    EXPECT_EQ(ran, (std::vector<std::string>{"popup", "remove"}));
+    EXPECT_EQ(seen.left, 120);
+    EXPECT_EQ(seen.top, 90);
+    EXPECT_EQ(popup.PopupCount(), 1);
 }
 
 } // namespace
