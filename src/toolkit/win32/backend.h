@@ -85,6 +85,9 @@ const Font& WindowFont(const Window* window);
 Control* ControlOf(HWND window);
 Control* ControlAt(HWND window);
 bool IsLive(const Control* control);
+// The brush that paints behind `control` (null: the window): the colour of
+// the nearest control up its parents that has one, else the dialog face.
+HBRUSH BackgroundBrush(const Control* control);
 
 // Notifications a container's window receives from its child windows
 // (WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*): handed

@@ -137,6 +137,14 @@ struct FontKey {
 
 namespace win32 {
 
+HBRUSH BackgroundBrush(const Control* control) {
+    HBRUSH brush = nullptr;
+    COLORREF color = 0;
+    if (control && BackgroundOf(control->impl(), true, brush, color))
+        return brush;
+    return ::GetSysColorBrush(COLOR_BTNFACE);
+}
+
 Control* ControlOf(HWND window) {
     Control::Impl* im = ImplOf(window);
     return im && im->alive ? im->self : nullptr;

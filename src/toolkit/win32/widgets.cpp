@@ -47,14 +47,6 @@ void Resize(HWND window, SIZE size) {
 
 // --- Containers ---
 
-// The nearest container's colour, else the dialog face.
-HBRUSH BackgroundBrush(Control* control) {
-    for (Control* at = control; at; at = at->Parent())
-        if (at->impl() && at->impl()->hasBackground && at->impl()->backgroundBrush)
-            return at->impl()->backgroundBrush;
-    return ::GetSysColorBrush(COLOR_BTNFACE);
-}
-
 struct ContainerImpl : Control::Impl {
     bool groupBox = false;
     std::string caption;
@@ -77,7 +69,7 @@ void PaintGroupFrame(HWND hwnd, HDC dc, const ContainerImpl& im) {
         RECT caption{8, 0, 8, metrics.tmHeight};
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption, DT_CALCRECT | DT_SINGLELINE);
         caption.right += 4;
-        ::FillRect(dc, &caption, BackgroundBrush(im.self));
+        ::FillRect(dc, &caption, win32::BackgroundBrush(im.self));
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption, DT_CENTER | DT_SINGLELINE);
@@ -107,7 +99,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_ERASEBKGND: {
         RECT r{};
         ::GetClientRect(hwnd, &r);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &r, BackgroundBrush(control));
+        ::FillRect(reinterpret_cast<HDC>(wParam), &r, win32::BackgroundBrush(control));
         return 1;
     }
     case WM_PAINT:
@@ -335,7 +327,7 @@ LRESULT CALLBACK ImageButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         HDC dc = ::BeginPaint(hwnd, &ps);
         RECT r{};
         ::GetClientRect(hwnd, &r);
-        ::FillRect(dc, &r, BackgroundBrush(control ? control->Parent() : nullptr));
+        ::FillRect(dc, &r, win32::BackgroundBrush(control ? control->Parent() : nullptr));
         if (im && im->images && im->imageIndex >= 0 && im->imageIndex < im->images->Count())
             if (HIMAGELIST list = win32::ImageListHandle(im->images)) {
                 int w = 0, h = 0;
