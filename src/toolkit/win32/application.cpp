@@ -230,18 +230,8 @@ std::string Application::Caption() const { return impl_->caption; }
 
 void Application::SetIcon(const ResourceData& icon) {
     Impl* im = impl_.get();
-    HICON small = win32::IconFromGroup(icon, ::GetSystemMetrics(SM_CXSMICON));
-    HICON big = win32::IconFromGroup(icon, ::GetSystemMetrics(SM_CXICON));
-    if (!small && !big)
-        return;
-    ::SendMessageW(im->window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : big));
-    ::SendMessageW(im->window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : small));
-    if (im->smallIcon)
-        ::DestroyIcon(im->smallIcon);
-    if (im->bigIcon)
-        ::DestroyIcon(im->bigIcon);
-    im->smallIcon = small;
-    im->bigIcon = big;
+    if (im->window)
+        win32::SetWindowIcons(im->window, icon, im->smallIcon, im->bigIcon);
 }
 
 void Application::SetDesktopEntry(const std::string& name) {

@@ -173,6 +173,11 @@ bool RunMenuCommand(UINT id);
 // An icon of `size` pixels from an icon group resource of this module (null
 // when the data is no icon group or no image of it is found).
 HICON IconFromGroup(const ResourceData& group, int size);
+// Gives `window` the group's small and large icons (either stands in for
+// the other where the group lacks it). `smallIcon` and `bigIcon` hold the
+// icons it had, which are destroyed and replaced; nothing changes when the
+// group has neither.
+void SetWindowIcons(HWND window, const ResourceData& group, HICON& smallIcon, HICON& bigIcon);
 
 // --- Tree view (tree_view.cpp) ---
 // The native item of a node (null when the node is gone).

@@ -350,6 +350,21 @@ HICON IconFromGroup(const ResourceData& group, int size) {
                                       LR_DEFAULTCOLOR);
 }
 
+void SetWindowIcons(HWND window, const ResourceData& group, HICON& smallIcon, HICON& bigIcon) {
+    HICON newSmall = IconFromGroup(group, ::GetSystemMetrics(SM_CXSMICON));
+    HICON newBig = IconFromGroup(group, ::GetSystemMetrics(SM_CXICON));
+    if (!newSmall && !newBig)
+        return;
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(newSmall ? newSmall : newBig));
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(newBig ? newBig : newSmall));
+    if (smallIcon)
+        ::DestroyIcon(smallIcon);
+    if (bigIcon)
+        ::DestroyIcon(bigIcon);
+    smallIcon = newSmall;
+    bigIcon = newBig;
+}
+
 Window* InnermostModal() { return ModalStack().empty() ? nullptr : ModalStack().back(); }
 
 const std::vector<Menu*>& MenusOf(const Window& window) { return W(&window)->menus; }
@@ -544,20 +559,8 @@ void Window::CenterOnScreen() {
 
 void Window::SetIcon(const ResourceData& icon) {
     WindowImpl* im = W(this);
-    if (!im->hwnd)
-        return;
-    HICON small = win32::IconFromGroup(icon, ::GetSystemMetrics(SM_CXSMICON));
-    HICON big = win32::IconFromGroup(icon, ::GetSystemMetrics(SM_CXICON));
-    if (!small && !big)
-        return;
-    ::SendMessageW(im->hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : big));
-    ::SendMessageW(im->hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : small));
-    if (im->smallIcon)
-        ::DestroyIcon(im->smallIcon);
-    if (im->bigIcon)
-        ::DestroyIcon(im->bigIcon);
-    im->smallIcon = small;
-    im->bigIcon = big;
+    if (im->hwnd)
+        win32::SetWindowIcons(im->hwnd, icon, im->smallIcon, im->bigIcon);
 }
 
 void Window::SetMenu(Menu* menu) {

@@ -1,6 +1,6 @@
 // The core of the Win32 window backend under Wine: windows of both styles,
 // edge alignment, controls destroyed from their own handlers, text of the
-// code page in use, backgrounds, timers.
+// code page in use, backgrounds, timers, icons.
 #include "toolkit/win32/backend.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "support/code_page_scope.h"
 #include "toolkit/ansi_text.h"
 #include "toolkit/application.h"
+#include "toolkit/resources.h"
 #include "toolkit/win32/core_test.h"
 
 using namespace toolkit;
@@ -269,6 +270,33 @@ TEST_F(Win32CoreTest, FontOfTheWindowReachesItsControls) {
     EXPECT_EQ(height(box), std::make_pair(LONG{-13}, LONG{FW_BOLD}));
     Box later(&window);
     EXPECT_EQ(height(later).first, -13) << "a control made later starts with the window's font";
+}
+
+// The program's icon group gives each window, the hidden application window
+// too, its small and its large icon; data that holds no icon changes nothing.
+TEST_F(Win32CoreTest, WindowsTakeBothSizesOfTheIconGroup) {
+    auto iconWidth = [](HWND window, WPARAM which) {
+        auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0));
+        ICONINFO info{};
+        if (!icon || !::GetIconInfo(icon, &info))
+            return 0;
+        BITMAP bits{};
+        ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bits, &bits);
+        if (info.hbmColor)
+            ::DeleteObject(info.hbmColor);
+        ::DeleteObject(info.hbmMask);
+        return static_cast<int>(bits.bmWidth);
+    };
+    Window window(WindowStyle::Main);
+    window.SetIcon(FindResource("MAINICON"));
+    App().SetIcon(FindResource("MAINICON"));
+    for (HWND hwnd : {Handle(window), win32::ApplicationWindow()}) {
+        EXPECT_EQ(iconWidth(hwnd, ICON_SMALL), ::GetSystemMetrics(SM_CXSMICON));
+        EXPECT_EQ(iconWidth(hwnd, ICON_BIG), ::GetSystemMetrics(SM_CXICON));
+    }
+    const LRESULT before = ::SendMessageW(Handle(window), WM_GETICON, ICON_BIG, 0);
+    window.SetIcon(ResourceData{});
+    EXPECT_EQ(::SendMessageW(Handle(window), WM_GETICON, ICON_BIG, 0), before);
 }
 
 } // namespace
