@@ -14,11 +14,12 @@ Rect NodeRect(TreeView& tree, TreeNode node) {
     HTREEITEM item = win32::TreeItem(tree, node);
     if (!hwnd || !item)
         return {};
-    // The message takes the item in the rectangle's first bytes.
+    // The message takes the item in the rectangle's first bytes, and gives
+    // the label's rectangle: the picture stands just left of it.
     RECT r{};
     std::memcpy(&r, &item, sizeof item);
     if (!::SendMessageW(hwnd, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r)))
-        return {}; // the label's rectangle; the picture stands just left of it
+        return {};
     int pictureWidth = 0, pictureHeight = 0;
     if (auto images = reinterpret_cast<HIMAGELIST>(::SendMessageW(hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)))
         ::ImageList_GetIconSize(images, &pictureWidth, &pictureHeight);
