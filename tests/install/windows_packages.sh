@@ -14,7 +14,11 @@ export TALLYKEY_WINEPREFIX=${TALLYKEY_WINEPREFIX:-/tmp/tallykey-wine-$(id -u)}-p
 export WINEPREFIX=$TALLYKEY_WINEPREFIX WINEDEBUG=-all
 run() { "$here/scripts/wine-run.sh" "$@"; }
 fail() { echo "windows_packages: $*" >&2; exit 1; }
-trap 'timeout 30 wineserver -k >/dev/null 2>&1 || true' EXIT
+# A display of its own: the window Wine shows while it makes a prefix must not
+# come to the front of the tests' display and take their keyboard focus.
+. "$here/scripts/xvfb.sh"
+trap 'timeout 30 wineserver -k >/dev/null 2>&1 || true; xvfb_stop' EXIT
+xvfb_start
 
 # A prefix of its own, made anew: nothing of an earlier run is left.
 timeout 30 wineserver -k >/dev/null 2>&1 || true
